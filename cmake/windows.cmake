@@ -1,0 +1,83 @@
+# The deliverables, the test doubles and the Wine tests, all Windows ANSI programs. The i686
+# build makes the deliverables in dist/; the x86_64 build of the same sources exists only to run
+# the Wine tests on machines that cannot execute 32-bit x86 code.
+# The C and C++ runtimes are linked statically: the deliverables import only system DLLs.
+set(NVR_STATIC_LINK -static -static-libgcc -static-libstdc++)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(DIST_DIR ${CMAKE_SOURCE_DIR}/dist)
+else()
+  set(DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+endif()
+
+add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
+add_compile_options(${NVR_WARNINGS})
+
+# nvrss32.scr: the screen saver.
+add_executable(nvrss32 WIN32 ${SAVER_CORE} ${SAVER_GLUE} saver/resources/nvrss32.rc)
+target_include_directories(nvrss32 PRIVATE ${NVR_INCLUDES})
+# The module-definition file gives the program its one export, by name at ordinal 1.
+target_link_options(nvrss32 PRIVATE ${NVR_STATIC_LINK} ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
+set_property(TARGET nvrss32 APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
+target_link_libraries(nvrss32 PRIVATE user32 gdi32 advapi32 kernel32)
+set_target_properties(nvrss32 PROPERTIES SUFFIX ".scr")
+add_custom_command(TARGET nvrss32 POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:nvrss32> ${DIST_DIR}/nvrss32.scr)
+
+# NPNVR.DLL: the browser plug-in, once it has sources of its own.
+if(PLUGIN_GLUE)
+  add_library(NPNVR SHARED ${PLUGIN_CORE} ${PLUGIN_GLUE} plugin/npnvr.rc plugin/npnvr.def)
+  target_include_directories(NPNVR PRIVATE ${NVR_INCLUDES})
+  target_link_options(NPNVR PRIVATE ${NVR_STATIC_LINK})
+  target_link_libraries(NPNVR PRIVATE user32 gdi32 kernel32)
+  set_target_properties(NPNVR PROPERTIES PREFIX "" OUTPUT_NAME "NPNVR" SUFFIX ".DLL")
+  add_custom_command(TARGET NPNVR POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:NPNVR> ${DIST_DIR}/NPNVR.DLL)
+endif()
+
+# GoogleTest, cross-built from the sources Debian's googletest package installs.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_link_options(gtest PUBLIC ${NVR_STATIC_LINK})
+
+# Test doubles and tools: one folder each, with its own CMakeLists.txt.
+file(GLOB DOUBLE_DIRS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/doubles/*/CMakeLists.txt)
+foreach(f ${DOUBLE_DIRS})
+  get_filename_component(d ${f} DIRECTORY)
+  add_subdirectory(${d})
+endforeach()
+
+# Wine tests: one GoogleTest program; ctest runs each test alone, under Wine, with a time limit.
+file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
+add_executable(wine_tests ${WINE_TEST_SOURCES})
+target_include_directories(wine_tests PRIVATE ${NVR_INCLUDES} ${CMAKE_SOURCE_DIR}/tests/wine)
+target_link_libraries(wine_tests PRIVATE gtest gtest_main user32 gdi32 advapi32 kernel32)
+target_link_options(wine_tests PRIVATE ${NVR_STATIC_LINK})
+add_dependencies(wine_tests nvrss32)
+if(TARGET NPNVR)
+  add_dependencies(wine_tests NPNVR)
+endif()
+get_property(NVR_DOUBLES GLOBAL PROPERTY NVR_DOUBLES)
+if(NVR_DOUBLES)
+  add_dependencies(wine_tests ${NVR_DOUBLES})
+endif()
+include(GoogleTest)
+gtest_add_tests(TARGET wine_tests SOURCES ${WINE_TEST_SOURCES} TEST_LIST WINE_TESTS)
+set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 90)
+
+# The shape of the shipped files (PE32 for i386, exports, imports), read from outside.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  add_test(NAME deliverables.shape COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-deliverables ${DIST_DIR})
+endif()
+
+# Benchmarks: built with the rest, run by `make bench`.
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_win.cpp)
+foreach(src ${BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_include_directories(${name} PRIVATE ${NVR_INCLUDES} ${CMAKE_SOURCE_DIR}/tests/wine)
+  target_link_libraries(${name} PRIVATE user32 gdi32 advapi32 kernel32)
+  target_link_options(${name} PRIVATE ${NVR_STATIC_LINK})
+endforeach()
