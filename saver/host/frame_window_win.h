@@ -1,0 +1,13 @@
+#ifndef NVR_SAVER_HOST_FRAME_WINDOW_WIN_H
+#define NVR_SAVER_HOST_FRAME_WINDOW_WIN_H
+
+#include <windows.h>
+
+// Saver mode: full screen without a parent, else a preview child filling the parent.
+// Returns the exit code.
+int RunSaver(HWND parent);
+
+// Class procedure of "WindowsScreenSaverClass": first link of the saver window's chain.
+LRESULT CALLBACK FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+#endif
