@@ -7,7 +7,7 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 for p in mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth cmake ninja-build \
-         googletest libgtest-dev clang libclang-rt-14-dev imagemagick python3; do
+         googletest libgtest-dev clang libclang-rt-14-dev imagemagick xdotool python3; do
   have "$p" || need+=("$p")
 done
 
