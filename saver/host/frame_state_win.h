@@ -26,4 +26,11 @@ struct FrameState {
 
 extern FrameState frameState;
 
+// An entry of a module bound at run time, typed; null when the entry is missing.
+template <typename Proc>
+Proc FindEntry(HMODULE module, const char* name) {
+  // Through a generic function pointer: FARPROC's own type says nothing about the entry.
+  return reinterpret_cast<Proc>(reinterpret_cast<void (*)(void)>(GetProcAddress(module, name)));
+}
+
 #endif
