@@ -1,0 +1,105 @@
+#include "bridge_support.h"
+
+#include <cstdio>
+
+#include "common/link_protocol.h"
+
+namespace bridge {
+
+TempFile::TempFile(const char* prefix) {
+  char dir[MAX_PATH];
+  char name[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  GetTempFileNameA(dir, prefix, 0, name);  // creates the file, empty
+  path = name;
+}
+
+TempFile::~TempFile() { DeleteFileA(path.c_str()); }
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return lines;
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) break;  // a line still being written
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.push_back(text.substr(start, stop - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> LinesStartingWith(const std::string& path, const char* prefix) {
+  std::vector<std::string> found;
+  size_t n = strlen(prefix);
+  for (const std::string& line : ReadLines(path))
+    if (line.compare(0, n, prefix) == 0) found.push_back(line);
+  return found;
+}
+
+bool WaitForLines(const std::string& path, const char* prefix, size_t count, DWORD timeoutMs) {
+  return harness::WaitUntil([&] { return LinesStartingWith(path, prefix).size() >= count; },
+                            timeoutMs);
+}
+
+std::string StandInCommand(const std::string& logPath, const std::string& options) {
+  std::string line = "\"" + harness::BinPath("nvr_standin.exe") + "\"";
+  if (!logPath.empty()) line += " --log \"" + logPath + "\"";
+  if (!options.empty()) line += " " + options;
+  return line;
+}
+
+HWND StartStandIn(harness::Child& child, const std::string& logPath, const std::string& options,
+                  DWORD timeoutMs) {
+  if (!harness::Start(child, StandInCommand(logPath, options))) return nullptr;
+  HWND window = nullptr;
+  harness::WaitUntil(
+      [&] { return (window = harness::FindProcessWindow(child.Pid(), "NvrStandIn", nullptr)); },
+      timeoutMs);
+  return window;
+}
+
+ScopedAppPath::ScopedAppPath(const std::string& commandLine) {
+  char old[1024];
+  const char* none = "\x01none";
+  GetProfileStringA("NVR", "Exe", none, old, sizeof old);
+  had_ = strcmp(old, none) != 0;
+  old_ = old;
+  WriteProfileStringA("NVR", "Exe", commandLine.c_str());
+}
+
+ScopedAppPath::~ScopedAppPath() {
+  WriteProfileStringA("NVR", "Exe", had_ ? old_.c_str() : nullptr);
+}
+
+UINT WhoAmIMessage() { return RegisterWindowMessageA(QUIB_WHOAMI_NAME); }
+
+HWND FindSaverWindow(DWORD pid) {
+  return harness::FindProcessWindow(pid, "WindowsScreenSaverClass", nullptr);
+}
+
+bool StartSaver(harness::Child& child, const char* mode) {
+  return harness::Start(child, "\"" + harness::BinPath("nvrss32.scr") + "\" " + mode);
+}
+
+void PressKey(WORD virtualKey) {
+  INPUT input[2];
+  ZeroMemory(input, sizeof input);
+  input[0].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = virtualKey;
+  input[1] = input[0];
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+}  // namespace bridge
