@@ -24,8 +24,9 @@ add_custom_command(TARGET nvrss32 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:nvrss32> ${DIST_DIR}/nvrss32.scr)
 
-# NPNVR.DLL: the browser plug-in, once it has sources of its own.
-if(PLUGIN_GLUE)
+# NPNVR.DLL: the browser plug-in, once it has sources of its own (the common ones alone are not).
+file(GLOB PLUGIN_OWN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/*.cpp)
+if(PLUGIN_OWN)
   add_library(NPNVR SHARED ${PLUGIN_CORE} ${PLUGIN_GLUE} plugin/npnvr.rc plugin/npnvr.def)
   target_include_directories(NPNVR PRIVATE ${NVR_INCLUDES})
   target_link_options(NPNVR PRIVATE ${NVR_STATIC_LINK})

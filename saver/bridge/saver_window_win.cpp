@@ -1,8 +1,155 @@
 #include "saver/bridge/saver_window_win.h"
 
+#include "common/link_protocol.h"
+#include "saver/bridge/app_launch_win.h"
+#include "saver/bridge/reply_table.h"
+#include "saver/bridge/splash_win.h"
 #include "saver/host/dismissal_win.h"
+#include "saver/host/frame_state_win.h"
 
-// Placeholder until the application bridge lands: every message passes on unchanged.
-LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+struct SaverWindowState {
+  DWORD createdOnce;        // the preview test and the find-or-launch have run
+  DWORD isPreview;          // the window is the preview, not the full screen
+  DWORD paintedOnce;        // the splash was painted since the last WM_CREATE
+  DWORD startedNoticeSent;  // LM_SAVERSTARTED went out since the last WM_CREATE
+  HBITMAP splashBitmap;     // owned here, deleted at WM_DESTROY
+  SaverInputRecord inputRecord;  // reused for every forward; the last three fields stay 0
+};
+
+SaverWindowState saverWindowState;
+
+LRESULT AnswerWhoAmI(WPARAM code) {
+  if (code == WHOAMI_SAVER) return 1;
+  if (code == WHOAMI_REACTIVATE) reactivateWindow = appWindow;
+  return 0;
+}
+
+LRESULT OnCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  SaverWindowState& s = saverWindowState;
+  s.paintedOnce = 0;
+  s.startedNoticeSent = 0;
+  if (!s.createdOnce) {
+    s.createdOnce = 1;
+    s.isPreview = IsPreviewWindow(window);
+    if (!s.isPreview && !FindOrLaunchMainApplication()) return -1;
+  }
+  s.splashBitmap = LoadSplashBitmap(s.isPreview);
   return DefaultInputProc(window, message, wParam, lParam);
+}
+
+LRESULT OnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (saverWindowState.splashBitmap) {
+    DeleteObject(saverWindowState.splashBitmap);
+    saverWindowState.splashBitmap = nullptr;
+  }
+  ReleaseMainApplication();
+  return DefaultInputProc(window, message, wParam, lParam);
+}
+
+// Draws the splash centred through a window device context, under the application's palette.
+void PaintSplash(HWND window) {
+  HPALETTE palette = appWindow ? AskApplicationPalette() : nullptr;
+  HBITMAP bitmap = saverWindowState.splashBitmap;
+  if (!bitmap) return;
+  HDC windowDc = GetDC(window);
+  if (!windowDc) return;
+  HPALETTE oldPalette = SelectPalette(windowDc, palette, FALSE);
+  RealizePalette(windowDc);
+  BITMAP shape;
+  ZeroMemory(&shape, sizeof shape);
+  GetObjectA(bitmap, sizeof shape, &shape);
+  HDC memoryDc = CreateCompatibleDC(windowDc);
+  if (memoryDc) {
+    HGDIOBJ oldBitmap = SelectObject(memoryDc, bitmap);
+    RECT client;
+    GetClientRect(window, &client);
+    int x = CentreOffset(client.left, client.right, shape.bmWidth);
+    int y = CentreOffset(client.top, client.bottom, shape.bmHeight);
+    if (oldBitmap) {
+      BitBlt(windowDc, x, y, shape.bmWidth, shape.bmHeight, memoryDc, 0, 0, SRCCOPY);
+      SelectObject(memoryDc, oldBitmap);
+    }
+    DeleteDC(memoryDc);
+  }
+  if (oldPalette) SelectPalette(windowDc, oldPalette, FALSE);
+  ReleaseDC(window, windowDc);
+}
+
+LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  SaverWindowState& s = saverWindowState;
+  if (!s.paintedOnce || s.isPreview) {
+    PaintSplash(window);
+    s.paintedOnce = 1;
+  }
+  if (!s.startedNoticeSent) {
+    s.startedNoticeSent = 1;
+    if (appWindow)
+      PostMessageA(appWindow, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(window),
+                   static_cast<LPARAM>(GetCurrentProcessId()));
+  }
+  if (s.isPreview) return 0;
+  return DefaultInputProc(window, message, wParam, lParam);
+}
+
+void ShowNamedCursor(LRESULT reply) {
+  UINT id = CursorIdFromReply(reply);
+  if (!id) return;
+  HCURSOR cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
+  if (!cursor) cursor = LoadCursorA(frameState.moduleInstance, MAKEINTRESOURCEA(id));
+  if (cursor) SetCursor(cursor);
+}
+
+// Offers the message to the application; its reply decides what becomes of it.
+LRESULT OfferToApplication(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!appWindow || appStoppedAnswering) return DefaultInputProc(window, message, wParam, lParam);
+  LRESULT answer = 0;
+  if (!SendToApplication(whoAmIMessage, WHOAMI_APP, 0, APP_PROBE_TIMEOUT_MS, &answer) ||
+      answer != WHOAMI_APP)
+    return DefaultInputProc(window, message, wParam, lParam);
+
+  SaverInputRecord& record = saverWindowState.inputRecord;
+  // The record carries the platform's 32-bit values; handles fit in 32 bits.
+  record.window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
+  record.message = message;
+  record.wParam = static_cast<uint32_t>(wParam);
+  record.lParam = static_cast<uint32_t>(lParam);
+  COPYDATASTRUCT data;
+  data.dwData = LM_SAVERINPUT;
+  data.cbData = sizeof record;
+  data.lpData = &record;
+  LRESULT reply = 0;
+  SendToApplication(WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                    reinterpret_cast<LPARAM>(&data), APP_FORWARD_TIMEOUT_MS, &reply);
+
+  switch (ChooseReplyAction(message, reply)) {
+    case REPLY_PASS_ON:
+      return DefaultInputProc(window, message, wParam, lParam);
+    case REPLY_SWALLOW:
+      return 0;
+    case REPLY_SET_CURSOR:
+      ShowNamedCursor(reply);
+      return 0;
+    case REPLY_RETURN_REPLY:
+      return reply;
+  }
+  return reply;
+}
+
+}  // namespace
+
+LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Until the first search the number is 0, which must not claim WM_NULL.
+  if (whoAmIMessage && message == whoAmIMessage) return AnswerWhoAmI(wParam);
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(window, message, wParam, lParam);
+    case WM_DESTROY:
+      return OnDestroy(window, message, wParam, lParam);
+    case WM_PAINT:
+      return OnPaint(window, message, wParam, lParam);
+    default:
+      return OfferToApplication(window, message, wParam, lParam);
+  }
 }

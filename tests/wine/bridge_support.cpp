@@ -102,4 +102,61 @@ void PressKey(WORD virtualKey) {
   SendInput(2, input, sizeof(INPUT));
 }
 
+std::string Hex(UINT_PTR value) {
+  char text[32];
+  snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+HWND WaitForSaverWindow(harness::Child& saver, DWORD timeoutMs) {
+  HWND window = nullptr;
+  harness::WaitUntil([&] { return (window = FindSaverWindow(saver.Pid())) != nullptr; },
+                     timeoutMs);
+  return window;
+}
+
+namespace {
+BOOL CALLBACK EndStandIn(HWND window, LPARAM) {
+  char name[64];
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, "NvrStandIn") != 0) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  if (process) {
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  return TRUE;
+}
+}  // namespace
+
+void EndLaunchedStandIns() { EnumWindows(EndStandIn, 0); }
+
+HungWindow::HungWindow() {
+  release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  thread_ = CreateThread(nullptr, 0, Thread, this, 0, nullptr);
+  WaitForSingleObject(ready_, 5000);
+}
+
+HungWindow::~HungWindow() {
+  SetEvent(release_);
+  WaitForSingleObject(thread_, 10000);
+  CloseHandle(thread_);
+  CloseHandle(ready_);
+  CloseHandle(release_);
+}
+
+DWORD WINAPI HungWindow::Thread(void* param) {
+  HungWindow* self = static_cast<HungWindow*>(param);
+  self->window_ = CreateWindowExA(0, "STATIC", "hung", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                  nullptr, nullptr, nullptr, nullptr);
+  SetEvent(self->ready_);
+  WaitForSingleObject(self->release_, INFINITE);  // no pumping: the window hangs
+  DestroyWindow(self->window_);
+  return 0;
+}
+
 }  // namespace bridge

@@ -60,6 +60,32 @@ bool StartSaver(harness::Child& child, const char* mode = "/s");
 // Presses and releases a key through the system's input.
 void PressKey(WORD virtualKey);
 
+// Hex text of a window handle as the stand-in writes it.
+std::string Hex(UINT_PTR value);
+
+// Waits for the saver process to show its full-screen window; null on time-out.
+HWND WaitForSaverWindow(harness::Child& saver, DWORD timeoutMs = 10000);
+
+// Ends every stand-in the test did not start itself (one the saver launched), by its window.
+void EndLaunchedStandIns();
+
+// A window of the test process whose thread stops pumping until the record goes.
+class HungWindow {
+ public:
+  HungWindow();
+  ~HungWindow();
+  HWND window() const { return window_; }
+  HungWindow(const HungWindow&) = delete;
+  HungWindow& operator=(const HungWindow&) = delete;
+
+ private:
+  static DWORD WINAPI Thread(void* self);
+  HANDLE release_ = nullptr;
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
+  HWND window_ = nullptr;
+};
+
 }  // namespace bridge
 
 #endif

@@ -1,0 +1,124 @@
+#include "saver/bridge/app_launch_win.h"
+
+#include "common/link_protocol.h"
+#include "saver/bridge/launch_wait.h"
+#include "saver/bridge/os_type.h"
+#include "saver/bridge/os_type_win.h"
+#include "saver/host/frame_state_win.h"
+
+HWND appWindow = nullptr;
+HWND reactivateWindow = nullptr;
+DWORD appStoppedAnswering = 0;
+
+namespace {
+
+const DWORD APP_PATH_SIZE = 260;
+const char APP_PATH_SECTION[] = "NVR";
+const char APP_PATH_KEY[] = "Exe";
+const char APP_PATH_DEFAULT[] = "c:\\nvr\\nvr.exe";
+char launchDesktop[] = "WinSta0\\Default";
+const UINT LAUNCH_SHOW_ELSEWHERE = SW_SHOWMINNOACTIVE;
+
+// Starts the application command line; the outcome follows WinExec's convention.
+UINT LaunchApplication(char* commandLine) {
+  if (OsTypeCode(DetermineOStype()) != OSTYPE_WIN32_NT)
+    return WinExec(commandLine, LAUNCH_SHOW_ELSEWHERE);
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.lpDesktop = launchDesktop;
+  startup.wShowWindow = SW_SHOW;  // dwFlags stays 0, so the application picks its own show state
+  PROCESS_INFORMATION process;
+  ZeroMemory(&process, sizeof process);
+  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return 0;
+  // The application is never waited for: its handles go at once.
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return LAUNCH_SUCCESS_MIN;
+}
+
+// Waits for the launched application's window, dispatching this thread's messages meanwhile
+// so that the saver window keeps working. 1 when found, 0 on time-out or when the saver quits.
+DWORD WaitForApplication(void) {
+  DWORD startTick = GetTickCount();
+  for (;;) {
+    if (LaunchWaitExpired(startTick, GetTickCount())) return 0;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        // The saver was ended during the wait: leave the quit for the message loop.
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return 0;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    appWindow = FindMainApplication();
+    if (appWindow) return 1;
+    // Sleep until input arrives or the pause is over, so an idle wait costs no CPU.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, APP_WAIT_PAUSE_MS, QS_ALLINPUT);
+  }
+}
+
+}  // namespace
+
+DWORD SendToApplication(UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
+                        LRESULT* reply) {
+  *reply = 0;
+  if (!appWindow || appStoppedAnswering) return 0;
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(appWindow, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
+                           &answer)) {
+    appStoppedAnswering = 1;
+    return 0;
+  }
+  *reply = static_cast<LRESULT>(answer);
+  return 1;
+}
+
+HPALETTE AskApplicationPalette(void) {
+  LRESULT reply = 0;
+  SendToApplication(LM_GETPALETTE, 0, 0, APP_PALETTE_TIMEOUT_MS, &reply);
+  return reinterpret_cast<HPALETTE>(reply);
+}
+
+DWORD FindOrLaunchMainApplication(void) {
+  appStoppedAnswering = 0;
+  appWindow = FindMainApplication();
+  if (!appWindow) {
+    char commandLine[APP_PATH_SIZE];
+    GetProfileStringA(APP_PATH_SECTION, APP_PATH_KEY, APP_PATH_DEFAULT, commandLine,
+                      sizeof commandLine);
+    if (!LaunchSucceeded(LaunchApplication(commandLine)) || !WaitForApplication()) {
+      appWindow = nullptr;
+      return 0;
+    }
+  }
+  reactivateWindow = SetActiveWindow(appWindow);
+  return 1;
+}
+
+void ReleaseMainApplication(void) {
+  if (appWindow) {
+    // Sent even to an application that once failed to answer: it may have recovered, and the
+    // time-out keeps a dead one from holding up the end.
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(appWindow, LM_SAVERENDING, reinterpret_cast<WPARAM>(frameState.saverWindow),
+                        0, SMTO_ABORTIFHUNG, APP_ENDING_TIMEOUT_MS, &ignored);
+  }
+  if (reactivateWindow) {
+    SetActiveWindow(reactivateWindow);
+    reactivateWindow = nullptr;
+  }
+  appWindow = nullptr;
+}
+
+DWORD IsPreviewWindow(HWND window) {
+  RECT own;
+  RECT desktop;
+  GetClientRect(window, &own);
+  GetClientRect(GetDesktopWindow(), &desktop);
+  return EqualRect(&own, &desktop) ? 0 : 1;
+}

@@ -1,0 +1,41 @@
+// Finding or launching the main application for the saver, and letting it go again.
+#ifndef NVR_SAVER_BRIDGE_APP_LAUNCH_WIN_H
+#define NVR_SAVER_BRIDGE_APP_LAUNCH_WIN_H
+
+#include <windows.h>
+
+#include "common/app_search_win.h"
+
+// Time-outs of the synchronous messages to the application. A healthy application answers far
+// sooner; a hung one must not freeze the saver or keep it from ending.
+const UINT APP_FORWARD_TIMEOUT_MS = 2000;   // a forwarded message
+const UINT APP_PALETTE_TIMEOUT_MS = 2000;   // LM_GETPALETTE
+const UINT APP_ENDING_TIMEOUT_MS = 1000;    // LM_SAVERENDING
+
+// Pause between passes of the launch wait while no input arrives.
+const DWORD APP_WAIT_PAUSE_MS = 10;
+
+extern HWND appWindow;         // the application's window, or null
+extern HWND reactivateWindow;  // activated again when the saver window goes
+// Set once a message to appWindow failed or timed out: it is not asked again in this run, so
+// a hung application costs one time-out, not one per message.
+extern DWORD appStoppedAnswering;
+
+// 1 when the application is known and activated, 0 when it was neither found nor started.
+DWORD FindOrLaunchMainApplication(void);
+
+// Tells the application that the saver ends, activates the remembered window, forgets both.
+void ReleaseMainApplication(void);
+
+// 1 when the window's client area differs from the desktop's (a preview), 0 when equal.
+DWORD IsPreviewWindow(HWND window);
+
+// Sends message to appWindow, bounded by timeoutMs. 1 with *reply set when it answered in
+// time; 0 (and *reply 0) when there is no application or it failed or timed out.
+DWORD SendToApplication(UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
+                        LRESULT* reply);
+
+// The application's palette, or null when there is none or it does not answer.
+HPALETTE AskApplicationPalette(void);
+
+#endif
