@@ -82,3 +82,10 @@ foreach(src ${BENCH_SOURCES})
   target_link_libraries(${name} PRIVATE user32 gdi32 advapi32 kernel32)
   target_link_options(${name} PRIVATE ${NVR_STATIC_LINK})
 endforeach()
+
+# The bitmap reader is exercised directly by the Wine tests and its benchmark: link its sources in.
+set(NVR_DIB_SOURCES saver/bridge/dib_reader.cpp saver/bridge/dib_win.cpp)
+target_sources(wine_tests PRIVATE ${NVR_DIB_SOURCES})
+if(TARGET dib_bench_win)
+  target_sources(dib_bench_win PRIVATE ${NVR_DIB_SOURCES})
+endif()
