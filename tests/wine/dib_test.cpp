@@ -1,0 +1,118 @@
+// The bitmap reader and the device-bitmap step against files written by a third party, and the
+// platform resources they must give back.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "dib_support.h"
+#include "harness.h"
+#include "saver/bridge/dib_win.h"
+
+namespace {
+
+struct ImageFile {
+  std::string name;
+  int width, height;
+};
+
+std::vector<ImageFile> ImageIndex() {
+  std::vector<ImageFile> files;
+  std::ifstream index(harness::BinPath("images\\index.txt"));
+  ImageFile f;
+  while (index >> f.name >> f.width >> f.height) files.push_back(f);
+  return files;
+}
+
+TEST(ReadDibFile, ImageMagickFilesGiveExactlyTheirPixels) {
+  std::vector<ImageFile> files = ImageIndex();
+  ASSERT_GE(files.size(), 10u) << "images\\index.txt missing or short";
+  for (const ImageFile& f : files) {
+    std::string base = harness::BinPath(("images\\" + f.name).c_str());
+    HGLOBAL block = ReadDibFile((base + ".bmp").c_str());
+    ASSERT_NE(nullptr, block) << f.name;
+    HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
+    GlobalFree(block);
+    ASSERT_NE(nullptr, bitmap) << f.name;
+    std::vector<unsigned char> got = dibtest::BitmapRgb(bitmap, f.width, f.height);
+    DeleteObject(bitmap);
+    std::vector<unsigned char> expected = dibtest::ReadWholeFile(base + ".rgb");
+    ASSERT_EQ(static_cast<size_t>(f.width) * f.height * 3, expected.size()) << f.name;
+    long at = dibtest::FirstDifference(got, expected);
+    EXPECT_EQ(-1, at) << f.name << ": first different pixel at x " << at % f.width << " y "
+                      << at / f.width;
+  }
+}
+
+TEST(ReadDibFile, FailuresGiveNullAndLeaveNoFileOpen) {
+  std::string dir = harness::BinPath("images");
+  EXPECT_EQ(nullptr, ReadDibFile((dir + "\\no-such-file.bmp").c_str()));
+  std::vector<unsigned char> good = dibtest::ReadWholeFile(dir + "\\bmp3_24.bmp");
+  ASSERT_FALSE(good.empty());
+  std::string scratch = dir + "\\scratch.bmp";
+  // Too short for the headers: refused.
+  ASSERT_TRUE(dibtest::WriteWholeFile(scratch, {good.begin(), good.begin() + 40}));
+  EXPECT_EQ(nullptr, ReadDibFile(scratch.c_str()));
+  EXPECT_TRUE(DeleteFileA(scratch.c_str())) << "the file was left open: " << GetLastError();
+  // Pixels cut short: loaded, and the file is closed again as well.
+  ASSERT_TRUE(dibtest::WriteWholeFile(scratch, {good.begin(), good.begin() + 100}));
+  HGLOBAL block = ReadDibFile(scratch.c_str());
+  EXPECT_NE(nullptr, block);
+  if (block) GlobalFree(block);
+  EXPECT_TRUE(DeleteFileA(scratch.c_str())) << "the file was left open: " << GetLastError();
+}
+
+TEST(MakeDeviceBitmap, RestoresTheCursorWhateverTheOutcome) {
+  HCURSOR before = LoadCursorA(nullptr, IDC_CROSS);
+  SetCursor(before);
+  HGLOBAL block = ReadDibFile(harness::BinPath("images\\bmp3_8.bmp").c_str());
+  ASSERT_NE(nullptr, block);
+
+  HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
+  EXPECT_NE(nullptr, bitmap);
+  EXPECT_EQ(before, GetCursor());
+  DeleteObject(bitmap);
+
+  // Under a palette: the same pixels on a true-colour screen.
+  struct { LOGPALETTE head; PALETTEENTRY more[1]; } pal = {{0x300, 2, {{255, 0, 0, 0}}}, {{0, 0, 255, 0}}};
+  HPALETTE palette = CreatePalette(&pal.head);
+  ASSERT_NE(nullptr, palette);
+  bitmap = MakeDeviceBitmap(block, palette);
+  EXPECT_NE(nullptr, bitmap);
+  EXPECT_EQ(before, GetCursor());
+  std::vector<unsigned char> expected =
+      dibtest::ReadWholeFile(harness::BinPath("images\\bmp3_8.rgb"));
+  EXPECT_EQ(-1, dibtest::FirstDifference(dibtest::BitmapRgb(bitmap, 37, 23), expected));
+  DeleteObject(bitmap);
+  DeleteObject(palette);
+
+  EXPECT_EQ(nullptr, MakeDeviceBitmap(nullptr, nullptr));
+  EXPECT_EQ(before, GetCursor());
+  GlobalFree(block);
+}
+
+TEST(MakeDeviceBitmap, RefusesABlockSmallerThanItsHeaderSays) {
+  HCURSOR before = LoadCursorA(nullptr, IDC_CROSS);
+  SetCursor(before);
+  // 100 x 100 at 24 bits wants 30000 pixel bytes; the block has 60.
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 100);
+  ASSERT_NE(nullptr, block);
+  BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+  header->biSize = 40;
+  header->biWidth = 100;
+  header->biHeight = 100;
+  header->biPlanes = 1;
+  header->biBitCount = 24;
+  header->biSizeImage = 30000;
+  GlobalUnlock(block);
+  EXPECT_EQ(nullptr, MakeDeviceBitmap(block, nullptr));
+  EXPECT_EQ(before, GetCursor());
+  // The block was borrowed, not changed or freed.
+  header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+  ASSERT_NE(nullptr, header);
+  EXPECT_EQ(30000u, header->biSizeImage);
+  GlobalUnlock(block);
+  GlobalFree(block);
+}
+
+}  // namespace
