@@ -1,0 +1,246 @@
+// The saver's command line driven as the system drives it: a command line in, an exit code and
+// the windows of the chosen mode out.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bridge_support.h"
+#include "command_line_support.h"
+#include "harness.h"
+
+namespace {
+
+using cmdline::Quoted;
+
+const DWORD UNUSABLE = 0xFFFFFFFFu;  // exit code -1
+const DWORD WINDOW_WAIT_MS = 10000;
+
+std::string Saver() { return harness::BinPath("nvrss32.scr"); }
+
+DWORD RunSaver(const std::string& tail) { return harness::Run(Quoted(Saver()) + " " + tail); }
+
+// A number that names no window, checked rather than assumed.
+std::string NoWindowNumber() {
+  for (UINT_PTR n = 5;; n += 4)
+    if (!IsWindow(reinterpret_cast<HWND>(n))) return std::to_string(static_cast<unsigned long>(n));
+}
+
+// The settings dialog of process pid, once it shows.
+HWND WaitForConfigDialog(const harness::Child& child) {
+  HWND dialog = nullptr;
+  harness::WaitUntil(
+      [&] { return (dialog = harness::FindProcessWindow(child.Pid(), nullptr, "NVR Glowpane")); },
+      WINDOW_WAIT_MS);
+  return dialog;
+}
+
+bool MakeForeground(HWND window) {
+  SetForegroundWindow(window);
+  return harness::WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
+}
+
+// Full screen ends at once when no main application answers: the stand-in plays it.
+struct StandIn {
+  harness::Child child;
+  HWND window = nullptr;
+  StandIn() { window = bridge::StartStandIn(child, ""); }
+  ~StandIn() {
+    if (window && IsWindow(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+    child.WaitExit(5000, nullptr);
+  }
+};
+
+TEST(CommandLine, UnusableTailsExitWithMinusOne) {
+  cmdline::TestWindow parent("parent", 200, 150);
+  ASSERT_TRUE(parent.Handle());
+  const std::string tails[] = {
+      "/x", "/?", "12", "/\t", "+s",
+      "/p:" + parent.Number(),           // the colon ends the number at 0
+      "/p", "/p 0", "/p " + NoWindowNumber(),
+      "/p\t" + parent.Number(),          // only spaces come before the handle
+  };
+  for (const std::string& tail : tails)
+    EXPECT_EQ(UNUSABLE, RunSaver(tail)) << "tail \"" << tail << "\"";
+}
+
+TEST(CommandLine, PreviewRunsInsideTheGivenWindowUntilItIsDestroyed) {
+  // "%s" is the parent's number; "%w" the same with 2^32 added, which wraps to the same window.
+  const char* forms[] = {"/p %s", "/p%s", "-P   %s", "/l %s", "/L%s", "/p %s /s", "/p %w"};
+  for (const char* form : forms) {
+    cmdline::TestWindow parent("parent", 200, 150);
+    ASSERT_TRUE(parent.Handle());
+    std::string tail = form;
+    size_t at = tail.find('%');
+    std::string number = tail[at + 1] == 's'
+        ? parent.Number()
+        : std::to_string(reinterpret_cast<UINT_PTR>(parent.Handle()) + 4294967296ull);
+    tail.replace(at, 2, number);
+    harness::Child saver;
+    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
+    EXPECT_TRUE(harness::WaitUntil(
+        [&] { return cmdline::FindPreviewWindow(parent.Handle(), saver.Pid()) != nullptr; },
+        WINDOW_WAIT_MS))
+        << "no preview window for tail \"" << tail << "\"";
+    EXPECT_TRUE(saver.Running()) << tail;
+    DestroyWindow(parent.Handle());
+    DWORD code = 0xDEADBEEF;
+    EXPECT_TRUE(harness::WaitUntil([&] { return saver.WaitExit(0, &code); }, WINDOW_WAIT_MS))
+        << "preview did not end with its parent, tail \"" << tail << "\"";
+    EXPECT_EQ(0u, code) << "tail \"" << tail << "\"";
+  }
+}
+
+TEST(CommandLine, FullScreenIgnoresWhatFollowsTheLetter) {
+  StandIn app;
+  ASSERT_TRUE(app.window) << "the stand-in application did not start";
+  cmdline::TestWindow parent("parent", 200, 150);
+  const std::string tails[] = {"/s", "-S", "  s", "/save", "/s /p " + parent.Number()};
+  for (const std::string& tail : tails) {
+    harness::Child saver;
+    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
+    HWND window = nullptr;
+    EXPECT_TRUE(harness::WaitUntil(
+        [&] {
+          return (window = harness::FindProcessWindow(saver.Pid(), "WindowsScreenSaverClass",
+                                                      "Screen Saver"));
+        },
+        WINDOW_WAIT_MS))
+        << "no full-screen window for tail \"" << tail << "\"";
+    EXPECT_FALSE(cmdline::FindPreviewWindow(parent.Handle(), saver.Pid())) << tail;
+    if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, cmdline::ExitCodeOf(saver)) << "tail \"" << tail << "\"";
+  }
+}
+
+// Opens the dialog with the given tail, checks its owner, cancels it and expects 0.
+void ExpectConfigDialog(harness::Child& saver, HWND expectedOwner, const std::string& what) {
+  HWND dialog = WaitForConfigDialog(saver);
+  ASSERT_TRUE(dialog) << "no settings dialog for " << what;
+  EXPECT_EQ(expectedOwner, GetWindow(dialog, GW_OWNER)) << what;
+  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(0u, cmdline::ExitCodeOf(saver)) << what;
+}
+
+TEST(CommandLine, ConfigurationDialogWithoutOwner) {
+  cmdline::TestWindow front("front", 100, 100);
+  ASSERT_TRUE(MakeForeground(front.Handle()));
+  const char* tails[] = {"", "/", "-", "   "};
+  for (const char* tail : tails) {
+    harness::Child saver;
+    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
+    ExpectConfigDialog(saver, nullptr, std::string("tail \"") + tail + "\"");
+  }
+  // An unterminated quote makes the whole line the program name: the tail is empty.
+  harness::Child saver;
+  ASSERT_TRUE(cmdline::StartProgram(saver, Saver(), "\"" + Saver() + " /s"));
+  ExpectConfigDialog(saver, nullptr, "an unterminated quote");
+}
+
+TEST(CommandLine, ConfigurationDialogOwnedByTheForegroundWindow) {
+  cmdline::TestWindow other("other", 100, 100);  // a number on the line does not name the owner
+  cmdline::TestWindow front("front", 100, 100);
+  const std::string tails[] = {"/c", "-C", "/c:" + other.Number(), "/c " + other.Number()};
+  for (const std::string& tail : tails) {
+    ASSERT_TRUE(MakeForeground(front.Handle()));
+    harness::Child saver;
+    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
+    ExpectConfigDialog(saver, front.Handle(), "tail \"" + tail + "\"");
+  }
+}
+
+TEST(CommandLine, QuotedProgramNameWithSpacesIsRemovedWhole) {
+  // Split at its space, the name would leave a tail starting with "a": a password change, 0.
+  cmdline::TempFolder folder("nvr a cmdline");
+  ASSERT_TRUE(folder.Copy(Saver(), "nvrss32.scr"));
+  std::string saverCopy = folder.File("nvrss32.scr");
+  EXPECT_EQ(UNUSABLE, harness::Run(Quoted(saverCopy) + " /x"));
+  cmdline::TestWindow parent("parent", 120, 90);
+  harness::Child saver;
+  ASSERT_TRUE(harness::Start(saver, Quoted(saverCopy) + " /p " + parent.Number()));
+  EXPECT_TRUE(harness::WaitUntil(
+      [&] { return cmdline::FindPreviewWindow(parent.Handle(), saver.Pid()) != nullptr; },
+      WINDOW_WAIT_MS));
+  DestroyWindow(parent.Handle());
+  EXPECT_EQ(0u, cmdline::ExitCodeOf(saver));
+}
+
+// A copy of the saver beside the password-change double, started with the module from its
+// own folder preferred over the platform's.
+struct PasswordChangeBed {
+  cmdline::TempFolder folder{"nvr cmdline mpr"};
+  cmdline::ScopedDllOverride order;
+  std::string saver, log;
+  cmdline::ScopedEnv logEnv;
+  bool ready = false;
+  explicit PasswordChangeBed(const char* loadOrder = "native")
+      : order("nvrss32.scr", "mpr", loadOrder),
+        saver(folder.File("nvrss32.scr")),
+        log(folder.File("mpr.log")),
+        logEnv("NVR_MPR_LOG", log) {
+    ready = folder.Copy(Saver(), "nvrss32.scr") &&
+            folder.Copy(harness::BinPath("mpr_double\\MPR.DLL"), "MPR.DLL");
+  }
+  DWORD Run(const std::string& tail) { return harness::Run(Quoted(saver) + " " + tail); }
+  std::vector<std::string> Calls() { return bridge::ReadLines(log); }
+};
+
+std::string ChangeLine(HWND owner) {
+  return "CHANGE SCRSAVE " + std::to_string(static_cast<unsigned long>(
+                                 reinterpret_cast<UINT_PTR>(owner))) + " 0 0";
+}
+
+TEST(CommandLine, PasswordChangeForScrsaveWithTheGivenOwner) {
+  PasswordChangeBed bed;
+  ASSERT_TRUE(bed.ready);
+  cmdline::TestWindow owner("owner", 100, 100);
+  cmdline::TestWindow front("front", 100, 100);
+
+  struct Case { std::string tail; HWND expected; } cases[] = {
+      {"/a " + owner.Number(), owner.Handle()},
+      {"-A" + owner.Number(), owner.Handle()},
+      // No usable handle: the foreground window owns the change.
+      {"/a", front.Handle()},
+      {"/a:" + owner.Number(), front.Handle()},
+      {"/a " + NoWindowNumber(), front.Handle()},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(MakeForeground(front.Handle()));
+    DeleteFileA(bed.log.c_str());
+    EXPECT_EQ(0u, bed.Run(c.tail)) << "tail \"" << c.tail << "\"";
+    std::vector<std::string> calls = bed.Calls();
+    ASSERT_EQ(1u, calls.size()) << "tail \"" << c.tail << "\"";
+    EXPECT_EQ(ChangeLine(c.expected), calls[0]) << "tail \"" << c.tail << "\"";
+  }
+}
+
+TEST(CommandLine, PasswordChangeExitsWithZeroWithoutTheModule) {
+  PasswordChangeBed bed("");  // the module cannot be loaded at all
+  ASSERT_TRUE(bed.ready);
+  EXPECT_EQ(0u, bed.Run("/a"));
+  EXPECT_TRUE(bed.Calls().empty());
+}
+
+DWORD RunningState() { return harness::Run(Quoted(harness::BinPath("running_probe.exe"))); }
+
+TEST(CommandLine, FaultInAModeSwitchesTheRunningStateOffAndExitsWithItsResult) {
+  PasswordChangeBed bed;
+  ASSERT_TRUE(bed.ready);
+  cmdline::ScopedEnv fault("NVR_MPR_FAULT", "1");
+  // The double switches the running state on, then writes through a null pointer. With no
+  // debugger the platform's filter asks for the fault to be handled: the guard switches the
+  // state off and exits with that call's result, TRUE.
+  DWORD code = bed.Run("/a");
+  EXPECT_EQ(1u, code) << "got 0x" << std::hex << code;
+  EXPECT_EQ(1u, bed.Calls().size());
+  DWORD running = RunningState();
+  if (running != 255) {
+    EXPECT_EQ(0u, running);
+  }
+  if (running == 1) {
+    UINT previous = 0;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &previous, 0);
+  }
+}
+
+}  // namespace
