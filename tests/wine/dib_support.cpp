@@ -50,6 +50,65 @@ std::vector<unsigned char> BitmapRgb(HBITMAP bitmap, int width, int height) {
   return rgb;
 }
 
+std::vector<unsigned char> ScreenRgb(int x, int y, int width, int height) {
+  std::vector<unsigned char> rgb;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BOOL copied = BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  if (copied) rgb = BitmapRgb(bitmap, width, height);
+  DeleteObject(bitmap);
+  return rgb;
+}
+
+void PatternRgb(int x, int y, unsigned char rgb[3]) {
+  rgb[0] = static_cast<unsigned char>(x * 5 + 17);
+  rgb[1] = static_cast<unsigned char>(y * 3 + 40);
+  rgb[2] = static_cast<unsigned char>((x ^ y) | 0x21);
+}
+
+std::vector<unsigned char> PatternPixels(int width, int height) {
+  std::vector<unsigned char> rgb;
+  unsigned char c[3];
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      PatternRgb(x, y, c);
+      rgb.insert(rgb.end(), c, c + 3);
+    }
+  return rgb;
+}
+
+std::vector<unsigned char> PatternBitmapFile(int width, int height) {
+  DWORD row = (static_cast<DWORD>(width) * 3 + 3) & ~3u, image = row * height;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + image;
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  std::vector<unsigned char> bytes(file.bfSize, 0);
+  memcpy(bytes.data(), &file, sizeof file);
+  memcpy(bytes.data() + sizeof file, &info, sizeof info);
+  unsigned char c[3];
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      PatternRgb(x, y, c);
+      unsigned char* p = &bytes[file.bfOffBits + (height - 1 - y) * row + x * 3];
+      p[0] = c[2];
+      p[1] = c[1];
+      p[2] = c[0];
+    }
+  return bytes;
+}
+
 long FirstDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
   if (a.size() != b.size()) return 0;
   for (size_t k = 0; k < a.size(); ++k)

@@ -16,6 +16,15 @@ bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& b
 // empty when GetDIBits fails.
 std::vector<unsigned char> BitmapRgb(HBITMAP bitmap, int width, int height);
 
+// What the screen shows in the rectangle at (x, y), as 8-bit R, G, B, top row first.
+std::vector<unsigned char> ScreenRgb(int x, int y, int width, int height);
+
+// A 24-bit bitmap file (file header, 40-byte header, bottom-up rows) whose pixel (x, y) is
+// PatternRgb(x, y); and that colour.
+std::vector<unsigned char> PatternBitmapFile(int width, int height);
+void PatternRgb(int x, int y, unsigned char rgb[3]);
+std::vector<unsigned char> PatternPixels(int width, int height);
+
 // Index of the first pixel where two R, G, B buffers differ, or -1 when they are equal.
 long FirstDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b);
 
