@@ -12,6 +12,7 @@ const char FULL_SCREEN_TITLE[] = "Screen Saver";
 const char PREVIEW_TITLE[] = "Preview";
 const DWORD FULL_SCREEN_STYLE = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 const DWORD PREVIEW_STYLE = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
+const UINT HELP_SEND_LIMIT_MS = 2000;
 
 // The input method would otherwise open its composition window over the saver.
 void DetachInputContext(HWND window) {
@@ -31,8 +32,16 @@ void RestoreInputContext(HWND window) {
 // Help and the context menu of the preview belong to the dialog around it.
 void ForwardToParent(HWND window, UINT message, LPARAM lParam) {
   HWND parent = GetParent(window);
-  if (parent && IsWindow(parent))
-    PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lParam);
+  if (!parent || !IsWindow(parent)) return;
+  WPARAM self = reinterpret_cast<WPARAM>(parent);
+  // The NT family refuses to post a message that carries a pointer (WM_HELP's HELPINFO); such a
+  // message reaches another thread only when sent, and then not for longer than a moment.
+  if (!PostMessageA(parent, message, self, lParam) &&
+      GetLastError() == ERROR_MESSAGE_SYNC_ONLY) {
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(parent, message, self, lParam, SMTO_ABORTIFHUNG, HELP_SEND_LIMIT_MS,
+                        &ignored);
+  }
 }
 
 // Switching to another window and a new saver start are refused while the saver covers the screen.

@@ -99,9 +99,17 @@ bool FullScreen::Start(const std::string& saverPath) {
   return harness::WaitUntil(
       [&] {
         window = harness::FindProcessWindow(saver.Pid(), SAVER_CLASS, nullptr);
-        return window && GetForegroundWindow() == window;
+        return window && HasKeyboard(window);
       },
       15000);
+}
+
+bool HasKeyboard(HWND window) {
+  GUITHREADINFO info;
+  info.cbSize = sizeof info;
+  return GetForegroundWindow() == window &&
+         GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+         info.hwndFocus == window;
 }
 
 DWORD FullScreen::Exit(DWORD timeoutMs) {

@@ -76,6 +76,8 @@ struct FullScreen {
   DWORD Exit(DWORD timeoutMs = 10000);
 };
 
+// Whether the window is in front and its thread gives it the keyboard.
+bool HasKeyboard(HWND window);
 // Moves the cursor and waits until the system reports it there.
 bool MoveCursor(int x, int y);
 void PressKey(WORD virtualKey);
