@@ -2,6 +2,8 @@
 // platform resources they must give back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -42,6 +44,42 @@ TEST(ReadDibFile, ImageMagickFilesGiveExactlyTheirPixels) {
     EXPECT_EQ(-1, at) << f.name << ": first different pixel at x " << at % f.width << " y "
                       << at / f.width;
   }
+}
+
+// Pixels of a file through ReadDibFile and MakeDeviceBitmap; empty on failure.
+std::vector<unsigned char> LoadedRgb(const std::vector<unsigned char>& file, int w, int h) {
+  std::string path = harness::BinPath("images\\scratch_pixels.bmp");
+  std::vector<unsigned char> rgb;
+  if (!dibtest::WriteWholeFile(path, file)) return rgb;
+  HGLOBAL block = ReadDibFile(path.c_str());
+  DeleteFileA(path.c_str());
+  if (!block) return rgb;
+  HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
+  GlobalFree(block);
+  if (!bitmap) return rgb;
+  rgb = dibtest::BitmapRgb(bitmap, w, h);
+  DeleteObject(bitmap);
+  return rgb;
+}
+
+TEST(ReadDibFile, TopDownAndUndersizedImagesGiveTheirPixels) {
+  const int w = 29, h = 13;
+  const size_t offBits = 54, row = (w * 3 + 3) & ~3;
+  std::vector<unsigned char> expected = dibtest::PatternPixels(w, h);
+  // Rows stored top row first, announced by a negative height.
+  std::vector<unsigned char> file = dibtest::PatternBitmapFile(w, h);
+  std::vector<unsigned char> topDown = file;
+  for (int y = 0; y < h; ++y)
+    std::copy(file.begin() + offBits + (h - 1 - y) * row, file.begin() + offBits + (h - y) * row,
+              topDown.begin() + offBits + y * row);
+  LONG negative = -h;
+  memcpy(&topDown[22], &negative, 4);
+  EXPECT_EQ(-1, dibtest::FirstDifference(LoadedRgb(topDown, w, h), expected)) << "top-down";
+  // A stored image size far below the rows: the rows are read all the same.
+  std::vector<unsigned char> undersized = file;
+  DWORD four = 4;
+  memcpy(&undersized[34], &four, 4);
+  EXPECT_EQ(-1, dibtest::FirstDifference(LoadedRgb(undersized, w, h), expected)) << "undersized";
 }
 
 TEST(ReadDibFile, FailuresGiveNullAndLeaveNoFileOpen) {
