@@ -107,12 +107,21 @@ TEST(FullScreen, RefusesWindowSwitchAndSaverStartButNotClose) {
   PlainSaver saver;
   ASSERT_TRUE(saver.Start());
   HWND window = saver.run.window;
-  for (WPARAM command : {SC_SCREENSAVE, SC_NEXTWINDOW, SC_PREVWINDOW}) {
+  // Refused commands stop at the window and never reach the application; a command that
+  // differs in its low four bits is another command and goes on.
+  for (WPARAM command : {SC_SCREENSAVE, SC_NEXTWINDOW, SC_PREVWINDOW, SC_NEXTWINDOW + 1}) {
     DWORD_PTR result = 99;
     EXPECT_TRUE(SendMessageTimeoutA(window, WM_SYSCOMMAND, command, 0, SMTO_ABORTIFHUNG, 5000,
                                     &result));
     EXPECT_EQ(0u, result) << std::hex << command;
   }
+  std::vector<std::string> forwarded =
+      bridge::LinesStartingWith(saver.run.appLog.path, "INPUT window=");
+  std::vector<std::string> commands;
+  for (const std::string& line : forwarded)
+    if (line.find(" message=112 ") != std::string::npos) commands.push_back(line);
+  ASSERT_EQ(1u, commands.size()) << "forwarded system commands: " << commands.size();
+  EXPECT_NE(std::string::npos, commands[0].find(" wParam=f041 ")) << commands[0];
   // The title stays, whoever asks.
   DWORD_PTR result = 99;
   EXPECT_TRUE(SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Changed"),
