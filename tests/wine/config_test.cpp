@@ -165,11 +165,9 @@ bool MoveCursor(int x, int y) {
       5000);
 }
 
-// A left click at a screen point, through the system's input. The cursor first moves onto the
-// point from beside it: a window that appeared under a resting cursor gets no clicks until the
-// cursor moves (as measured under Wine).
+// A left click at a screen point, through the system's input.
 bool ClickAt(POINT at) {
-  if (!MoveCursor(at.x + 1, at.y + 1) || !MoveCursor(at.x, at.y)) return false;
+  if (!MoveCursor(at.x, at.y)) return false;
   INPUT input[2];
   ZeroMemory(input, sizeof input);
   input[0].type = INPUT_MOUSE;
