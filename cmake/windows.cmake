@@ -18,6 +18,12 @@ target_include_directories(nvrss32 PRIVATE ${NVR_INCLUDES})
 # The module-definition file gives the program its one export, by name at ordinal 1.
 target_link_options(nvrss32 PRIVATE ${NVR_STATIC_LINK} ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
 set_property(TARGET nvrss32 APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
+# windres writes no dependency file: name what the resource script includes, so that a changed
+# dialog, string table, icon or cursor rebuilds it.
+file(GLOB SAVER_RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resources/*.rc
+  ${CMAKE_SOURCE_DIR}/saver/resources/*.h ${CMAKE_SOURCE_DIR}/saver/resources/*.ico
+  ${CMAKE_SOURCE_DIR}/saver/resources/*.cur)
+set_source_files_properties(saver/resources/nvrss32.rc PROPERTIES OBJECT_DEPENDS "${SAVER_RESOURCE_PARTS}")
 target_link_libraries(nvrss32 PRIVATE user32 gdi32 advapi32 kernel32)
 set_target_properties(nvrss32 PROPERTIES SUFFIX ".scr")
 add_custom_command(TARGET nvrss32 POST_BUILD
