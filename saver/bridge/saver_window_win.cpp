@@ -101,13 +101,25 @@ void ShowNamedCursor(LRESULT reply) {
   if (cursor) SetCursor(cursor);
 }
 
+// Once the application has stopped answering, the saver must hold the keyboard itself: an
+// activation that was under way while it waited for the application may have been lost.
+void ReclaimActivation(HWND window) {
+  if (!frameState.previewMode && !GetActiveWindow()) SetForegroundWindow(window);
+}
+
 // Offers the message to the application; its reply decides what becomes of it.
 LRESULT OfferToApplication(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!appWindow || appStoppedAnswering) return DefaultInputProc(window, message, wParam, lParam);
-  LRESULT answer = 0;
-  if (!SendToApplication(whoAmIMessage, WHOAMI_APP, 0, APP_PROBE_TIMEOUT_MS, &answer) ||
-      answer != WHOAMI_APP)
+  if (!appWindow) return DefaultInputProc(window, message, wParam, lParam);
+  if (appStoppedAnswering) {
+    ReclaimActivation(window);
     return DefaultInputProc(window, message, wParam, lParam);
+  }
+  LRESULT answer = 0;
+  if (!SendToApplication(whoAmIMessage, WHOAMI_APP, 0, APP_PROBE_TIMEOUT_MS, &answer)) {
+    ReclaimActivation(window);
+    return DefaultInputProc(window, message, wParam, lParam);
+  }
+  if (answer != WHOAMI_APP) return DefaultInputProc(window, message, wParam, lParam);
 
   SaverInputRecord& record = saverWindowState.inputRecord;
   // The record carries the platform's 32-bit values; handles fit in 32 bits.
@@ -120,8 +132,9 @@ LRESULT OfferToApplication(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   data.cbData = sizeof record;
   data.lpData = &record;
   LRESULT reply = 0;
-  SendToApplication(WM_COPYDATA, reinterpret_cast<WPARAM>(window),
-                    reinterpret_cast<LPARAM>(&data), APP_FORWARD_TIMEOUT_MS, &reply);
+  if (!SendToApplication(WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                         reinterpret_cast<LPARAM>(&data), APP_FORWARD_TIMEOUT_MS, &reply))
+    ReclaimActivation(window);
 
   switch (ChooseReplyAction(message, reply)) {
     case REPLY_PASS_ON:
