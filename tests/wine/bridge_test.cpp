@@ -103,6 +103,45 @@ TEST(Hosting, NonzeroKeyReplySwallowsTheKeyAndCloseReplyOneKeepsTheSaver) {
   EXPECT_TRUE(IsWindow(s.saverWindow));
 }
 
+// The cursor the system shows now (a handle of the process that set it), or null.
+HCURSOR ShownCursor() {
+  CURSORINFO shown;
+  ZeroMemory(&shown, sizeof shown);
+  shown.cbSize = sizeof shown;
+  return GetCursorInfo(&shown) ? shown.hCursor : nullptr;
+}
+
+TEST(Hosting, SetCursorReplyNamesASystemCursorOrTheSaversHand) {
+  HMODULE saverModule =
+      LoadLibraryExA(harness::BinPath("nvrss32.scr").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, saverModule);
+  ICONINFO hand;
+  HCURSOR handCursor = LoadCursorA(saverModule, MAKEINTRESOURCEA(224));
+  ASSERT_NE(nullptr, handCursor);
+  ASSERT_TRUE(GetIconInfo(handCursor, &hand));
+  EXPECT_EQ(6u, hand.xHotspot);
+  EXPECT_EQ(0u, hand.yHotspot);
+  if (hand.hbmMask) DeleteObject(hand.hbmMask);
+  if (hand.hbmColor) DeleteObject(hand.hbmColor);
+  FreeLibrary(saverModule);
+
+  // Another process's cursor cannot be looked into, so the test checks that the reply shows a
+  // cursor where the saver's own rule hides it, and the hand's shape above.
+  for (int id : {0, 32514, 224}) {
+    HostedSaver s;
+    ASSERT_TRUE(s.Start("--reply 32=" + std::to_string(id)));
+    LRESULT result = SendMessageA(s.saverWindow, WM_SETCURSOR,
+                                  reinterpret_cast<WPARAM>(s.saverWindow),
+                                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    if (id == 0) {
+      EXPECT_EQ(nullptr, ShownCursor()) << "reply 0 takes the saver's rule: no cursor";
+    } else {
+      EXPECT_EQ(0, result) << "reply " << id;
+      EXPECT_NE(nullptr, ShownCursor()) << "reply " << id;
+    }
+  }
+}
+
 TEST(Hosting, CloseReplyTwoLetsTheSaverClose) {
   HostedSaver s;
   ASSERT_TRUE(s.Start("--reply 16=2"));
