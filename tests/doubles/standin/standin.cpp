@@ -13,6 +13,7 @@
 //   --crash-after N     crash (access violation) after the N-th forwarded message
 //   --title TEXT        window title (default "NVR stand-in")
 //   --show CMD          ShowWindow command for its window (default 7, minimised, not active)
+//   --started-event NAME  set the named event when LM_SAVERSTARTED arrives (for timing)
 #include <windows.h>
 
 #include <cstdio>
@@ -42,6 +43,7 @@ struct StandInState {
   DWORD crashAfter;  // 0 = never
   DWORD showCommand;
   char title[256];
+  char startedEvent[256];
   UINT whoAmIMessage;
   UINT showAgainMessage;
   UINT closingMessage;
@@ -134,6 +136,8 @@ void ParseCommandLine(const char* line) {
       state.crashAfter = strtoul(value, nullptr, 0);
     } else if (strcmp(token, "--title") == 0) {
       lstrcpynA(state.title, value, sizeof state.title);
+    } else if (strcmp(token, "--started-event") == 0) {
+      lstrcpynA(state.startedEvent, value, sizeof state.startedEvent);
     } else if (strcmp(token, "--show") == 0) {
       state.showCommand = strtoul(value, nullptr, 0);
     }
@@ -191,6 +195,13 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case LM_SAVERSTARTED:
       LogLine("STARTED wParam=%lx lParam=%ld", (unsigned long)wParam, (long)lParam);
+      if (state.startedEvent[0]) {
+        HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, state.startedEvent);
+        if (event) {
+          SetEvent(event);
+          CloseHandle(event);
+        }
+      }
       return 0;
     case LM_SAVERENDING:
       LogLine("ENDING wParam=%lx lParam=%ld", (unsigned long)wParam, (long)lParam);

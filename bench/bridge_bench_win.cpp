@@ -1,0 +1,244 @@
+// Costs of hosting the main application, each measured side by side with a yardstick in the
+// same run, rounds alternating, medians compared:
+//   1. one message forwarded by the saver (probe + WM_COPYDATA to the stand-in application)
+//      against two raw cross-process SendMessage round trips to that same stand-in;
+//   2. saver start to LM_SAVERSTARTED at the stand-in against a bare program's start to the
+//      first paint of its topmost window;
+//   3. key press to the saver's exit (no password) against key press to the bare program's exit.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/link_protocol.h"
+
+namespace {
+
+int ROUNDS = 7;
+const int MESSAGES = 2000;
+
+std::string BinPath(const char* file) {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string dir(path, n);
+  return dir.substr(0, dir.find_last_of("\\/") + 1) + file;
+}
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+bool Start(PROCESS_INFORMATION& process, const std::string& commandLine) {
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  ZeroMemory(&process, sizeof process);
+  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process) != 0;
+}
+
+void End(PROCESS_INFORMATION& process) {
+  if (!process.hProcess) return;
+  if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  ZeroMemory(&process, sizeof process);
+}
+
+struct WindowQuery {
+  DWORD pid;
+  const char* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  WindowQuery* query = reinterpret_cast<WindowQuery*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char name[64];
+  GetClassNameA(window, name, sizeof name);
+  if (pid != query->pid || lstrcmpA(name, query->className) != 0) return TRUE;
+  query->found = window;
+  return FALSE;
+}
+
+HWND WaitForWindow(DWORD pid, const char* className) {
+  for (int i = 0; i < 2000; ++i) {
+    WindowQuery query = {pid, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    if (query.found) return query.found;
+    Sleep(5);  // another process's window has no event to wait on
+  }
+  return nullptr;
+}
+
+// Waits until the window's thread holds the keyboard, so that a key press reaches it.
+bool WaitForKeyboard(HWND window) {
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  for (int i = 0; i < 1000; ++i) {
+    GUITHREADINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(thread, &info) && info.hwndActive == window &&
+        GetForegroundWindow() == window)
+      return true;
+    Sleep(5);
+  }
+  return false;
+}
+
+void PressKey() {
+  INPUT input[2];
+  ZeroMemory(input, sizeof input);
+  input[0].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = 'A';
+  input[1] = input[0];
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+struct Lifetime {
+  double toShown;  // start to the event
+  double toExit;   // key press to the process's end
+  bool ok;
+};
+
+// Starts commandLine, waits for the event, finds its window of className, presses a key and
+// waits for the exit.
+Lifetime TimeLife(const std::string& commandLine, HANDLE shown, const char* className) {
+  Lifetime life = {0, 0, false};
+  ResetEvent(shown);
+  PROCESS_INFORMATION process;
+  double begin = Now();
+  if (!Start(process, commandLine)) return life;
+  if (WaitForSingleObject(shown, 20000) != WAIT_OBJECT_0) {
+    printf("  %s: no sign of life\n", className);
+    End(process);
+    return life;
+  }
+  life.toShown = Now() - begin;
+  HWND window = WaitForWindow(process.dwProcessId, className);
+  if (!window) printf("  %s: no window\n", className);
+  else if (!WaitForKeyboard(window)) printf("  %s: never got the keyboard\n", className);
+  if (window && WaitForKeyboard(window)) {
+    double pressed = Now();
+    PressKey();
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {
+      life.toExit = Now() - pressed;
+      life.ok = true;
+    } else {
+      printf("  %s: did not end on the key\n", className);
+    }
+  }
+  End(process);
+  return life;
+}
+
+}  // namespace
+
+int main() {
+  if (getenv("BENCH_ROUNDS")) ROUNDS = atoi(getenv("BENCH_ROUNDS"));
+  const char* STARTED_EVENT = "NvrBenchStarted";
+  const char* PAINTED_EVENT = "NvrBenchPainted";
+  HANDLE started = CreateEventA(nullptr, TRUE, FALSE, STARTED_EVENT);
+  HANDLE painted = CreateEventA(nullptr, TRUE, FALSE, PAINTED_EVENT);
+  UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
+
+  PROCESS_INFORMATION app;
+  if (!Start(app, "\"" + BinPath("nvr_standin.exe") + "\" --reply any=5 --reply 256=0 --reply 257=0 --started-event " +
+                      STARTED_EVENT)) {
+    printf("bridge bench: the stand-in did not start\n");
+    return 1;
+  }
+  HWND appWindow = WaitForWindow(app.dwProcessId, "NvrStandIn");
+  std::string saverLine = "\"" + BinPath("nvrss32.scr") + "\" /s";
+  std::string bareLine = "\"" + BinPath("bare_window.exe") + "\" " + PAINTED_EVENT;
+
+  // 1. Forwarding, inside a running saver.
+  std::vector<double> forwardCost, rawPair;
+  PROCESS_INFORMATION saver;
+  ResetEvent(started);
+  bool forwardOk = appWindow && Start(saver, saverLine) &&
+                   WaitForSingleObject(started, 20000) == WAIT_OBJECT_0;
+  HWND saverWindow = forwardOk ? WaitForWindow(saver.dwProcessId, "WindowsScreenSaverClass") : nullptr;
+  if (saverWindow) {
+    for (int round = 0; round < ROUNDS; ++round) {
+      // A message the saver answers itself: the cost of reaching the saver, to subtract.
+      double t0 = Now();
+      for (int i = 0; i < MESSAGES; ++i) SendMessageA(saverWindow, whoAmI, WHOAMI_SAVER, 0);
+      double direct = Now() - t0;
+      // A message the saver offers to the application, which claims it.
+      t0 = Now();
+      for (int i = 0; i < MESSAGES; ++i) SendMessageA(saverWindow, WM_CHAR, 'a', 0);
+      double forwarded = Now() - t0;
+      // Two plain round trips to the application.
+      t0 = Now();
+      for (int i = 0; i < MESSAGES; ++i) {
+        SendMessageA(appWindow, whoAmI, WHOAMI_APP, 0);
+        SendMessageA(appWindow, whoAmI, WHOAMI_APP, 0);
+      }
+      double raw = Now() - t0;
+      forwardCost.push_back((forwarded - direct) / MESSAGES);
+      rawPair.push_back(raw / MESSAGES);
+    }
+  }
+  End(saver);
+
+  // 2 and 3. Start to first sign of life, and key press to exit.
+  std::vector<double> saverStart, bareStart, saverExit, bareExit;
+  for (int round = 0; round < ROUNDS; ++round) {
+    Lifetime s = TimeLife(saverLine, started, "WindowsScreenSaverClass");
+    Lifetime b = TimeLife(bareLine, painted, "NvrBareWindow");
+    if (!s.ok || !b.ok) continue;
+    saverStart.push_back(s.toShown);
+    bareStart.push_back(b.toShown);
+    saverExit.push_back(s.toExit);
+    bareExit.push_back(b.toExit);
+  }
+  End(app);
+
+  int status = 0;
+  if (forwardCost.empty()) {
+    printf("bridge bench: forwarding could not be measured\n");
+    status = 1;
+  } else {
+    double f = Median(forwardCost), r = Median(rawPair);
+    printf("bridge: one forwarded message %.1f us vs two raw round trips %.1f us: ratio %.2f (goal <= 1.2)\n",
+           f * 1e6, r * 1e6, f / r);
+  }
+  if (saverStart.empty()) {
+    printf("bridge bench: start and exit could not be measured\n");
+    status = 1;
+  } else {
+    double s = Median(saverStart), b = Median(bareStart);
+    printf("bridge: saver start to LM_SAVERSTARTED %.1f ms vs bare start to first paint %.1f ms: ratio %.2f (goal <= 1.3)\n",
+           s * 1e3, b * 1e3, s / b);
+    s = Median(saverExit);
+    b = Median(bareExit);
+    printf("bridge: key press to saver exit %.1f ms vs key press to bare exit %.1f ms: ratio %.2f (goal <= 1.5)\n",
+           s * 1e3, b * 1e3, s / b);
+  }
+  CloseHandle(started);
+  CloseHandle(painted);
+  return status;
+}
