@@ -109,7 +109,12 @@ void ReleaseMainApplication(void) {
                         0, SMTO_ABORTIFHUNG, APP_ENDING_TIMEOUT_MS, &ignored);
   }
   if (reactivateWindow) {
-    SetActiveWindow(reactivateWindow);
+    // SetActiveWindow only works within this thread; the application's window, named by
+    // WHOAMI_REACTIVATE, belongs to another program and must be brought to the foreground.
+    if (GetWindowThreadProcessId(reactivateWindow, nullptr) == GetCurrentThreadId())
+      SetActiveWindow(reactivateWindow);
+    else
+      SetForegroundWindow(reactivateWindow);
     reactivateWindow = nullptr;
   }
   appWindow = nullptr;

@@ -142,6 +142,24 @@ TEST(Hosting, SetCursorReplyNamesASystemCursorOrTheSaversHand) {
   }
 }
 
+TEST(Hosting, ReactivateRequestHandsActivationToTheApplicationAtTheEnd) {
+  HostedSaver s;
+  // A window of the test that was in front before the saver.
+  HWND front = CreateWindowExA(0, "STATIC", "front", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                               nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, front);
+  ASSERT_TRUE(s.Start());
+  SetForegroundWindow(front);
+  SetForegroundWindow(s.saverWindow);
+  EXPECT_EQ(0, SendMessageA(s.saverWindow, bridge::WhoAmIMessage(), WHOAMI_REACTIVATE, 0));
+  PostMessageA(s.saverWindow, WM_CLOSE, 0, 0);
+  DWORD code = 1;
+  ASSERT_TRUE(s.Ended(10000, &code));
+  EXPECT_TRUE(harness::WaitUntil([&] { return GetForegroundWindow() == s.appWindow; }, 3000))
+      << "foreground " << GetForegroundWindow() << ", application " << s.appWindow << ", front " << front;
+  DestroyWindow(front);
+}
+
 TEST(Hosting, CloseReplyTwoLetsTheSaverClose) {
   HostedSaver s;
   ASSERT_TRUE(s.Start("--reply 16=2"));
