@@ -12,8 +12,10 @@ const UINT APP_FORWARD_TIMEOUT_MS = 2000;   // a forwarded message
 const UINT APP_PALETTE_TIMEOUT_MS = 2000;   // LM_GETPALETTE
 const UINT APP_ENDING_TIMEOUT_MS = 1000;    // LM_SAVERENDING
 
-// Pause between passes of the launch wait while no input arrives.
-const DWORD APP_WAIT_PAUSE_MS = 10;
+// Pause between passes of the launch wait while no input arrives. Queue input ends the pause at
+// once; each pass probes every window of the system, so a longer pause keeps the idle wait
+// cheap, and the application is still found within this much of its window's creation.
+const DWORD APP_WAIT_PAUSE_MS = 20;
 
 extern HWND appWindow;         // the application's window, or null
 extern HWND reactivateWindow;  // activated again when the saver window goes
