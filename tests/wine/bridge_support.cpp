@@ -92,15 +92,6 @@ bool StartSaver(harness::Child& child, const char* mode) {
   return harness::Start(child, "\"" + harness::BinPath("nvrss32.scr") + "\" " + mode);
 }
 
-void PressKey(WORD virtualKey) {
-  INPUT input[2];
-  ZeroMemory(input, sizeof input);
-  input[0].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = virtualKey;
-  input[1] = input[0];
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof(INPUT));
-}
 
 std::string Hex(UINT_PTR value) {
   char text[32];

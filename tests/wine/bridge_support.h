@@ -57,8 +57,6 @@ HWND FindSaverWindow(DWORD pid);
 // Starts the saver in full-screen mode.
 bool StartSaver(harness::Child& child, const char* mode = "/s");
 
-// Presses and releases a key through the system's input.
-void PressKey(WORD virtualKey);
 
 // Hex text of a window handle as the stand-in writes it.
 std::string Hex(UINT_PTR value);

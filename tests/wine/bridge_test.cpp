@@ -64,7 +64,7 @@ TEST(Hosting, StartedOnceThenEveryMessageOfferedAndEndingAtTheClose) {
       },
       5000));
 
-  bridge::PressKey('A');  // reply 0: the ordinary rules end the saver
+  harness::PressKey('A');  // reply 0: the ordinary rules end the saver
   DWORD code = 1;
   ASSERT_TRUE(s.Ended(10000, &code));
   EXPECT_EQ(0u, code);
@@ -94,7 +94,7 @@ TEST(Hosting, AnswersTheApplicationsQueriesWithoutPassingThemOn) {
 TEST(Hosting, NonzeroKeyReplySwallowsTheKeyAndCloseReplyOneKeepsTheSaver) {
   HostedSaver s;
   ASSERT_TRUE(s.Start("--reply 256=1 --reply 257=1 --reply 16=1"));
-  bridge::PressKey('A');
+  harness::PressKey('A');
   ASSERT_TRUE(WaitForLines(s.log.path, "INPUT window", 1, 5000));
   ASSERT_TRUE(harness::WaitUntil(
       [&] {
@@ -380,7 +380,7 @@ TEST(Mend, HungApplicationStillLetsAKeyEndTheSaver) {
   // anywhere. Give the saver the foreground as the shell would, then press the key.
   ASSERT_TRUE(s.GiveSaverTheKeyboard());
   DWORD begin = GetTickCount();
-  bridge::PressKey('A');
+  harness::PressKey('A');
   DWORD code = 1;
   ASSERT_TRUE(s.Ended(10000, &code)) << "still running 10 s after the key";
   EXPECT_EQ(0u, code);
@@ -417,7 +417,7 @@ TEST(Mend, CrashingApplicationLeavesTheSaverDismissable) {
   // A crashing program's windows go away with it, and under Wine the activation that leaves with
   // them need not come back to the saver by itself; the shell would bring it forward.
   ASSERT_TRUE(s.GiveSaverTheKeyboard());
-  bridge::PressKey('A');
+  harness::PressKey('A');
   DWORD code = 1;
   ASSERT_TRUE(s.Ended(10000, &code));
   EXPECT_EQ(0u, code);

@@ -145,15 +145,6 @@ struct ConfigRun {
   }
 };
 
-void PressKey(WORD virtualKey) {
-  INPUT input[2];
-  ZeroMemory(input, sizeof input);
-  input[0].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = virtualKey;
-  input[1] = input[0];
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof(INPUT));
-}
 
 bool MoveCursor(int x, int y) {
   SetCursorPos(x, y);
@@ -209,7 +200,7 @@ TEST(ConfigDialog, WithoutSettingsOpensOnPlainClickAndEnterWritesBoth) {
   EXPECT_EQ(BST_CHECKED, run.Check(PLAIN_CLICK));
   EXPECT_EQ(BST_UNCHECKED, run.Check(ALT_CLICK));
   ASSERT_TRUE(run.ToFront());
-  PressKey(VK_RETURN);
+  harness::PressKey(VK_RETURN);
   EXPECT_EQ(1u, run.ExitCode());
   std::string content;
   ASSERT_TRUE(ReadWholeFile(ini.Path(), &content)) << "control.ini was not written";
@@ -255,7 +246,7 @@ TEST(ConfigDialog, ClickedChoiceIsWhatOkWrites) {
     ASSERT_TRUE(ClickControl(run.dialog, c.click));
     ASSERT_TRUE(harness::WaitUntil([&] { return run.Check(c.click) == BST_CHECKED; }, 5000));
     EXPECT_EQ(BST_UNCHECKED, run.Check(c.click == ALT_CLICK ? PLAIN_CLICK : ALT_CLICK));
-    PressKey(VK_RETURN);
+    harness::PressKey(VK_RETURN);
     EXPECT_EQ(1u, run.ExitCode());
     std::string content;
     ASSERT_TRUE(ReadWholeFile(ini.Path(), &content));
@@ -279,7 +270,7 @@ TEST(ConfigDialog, CancelEscapeAndCloseBoxWriteNothing) {
       if (way == CANCEL) {
         ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));
       } else if (way == ESCAPE) {
-        PressKey(VK_ESCAPE);
+        harness::PressKey(VK_ESCAPE);
       } else {
         ASSERT_TRUE(ClickCloseBox(run.dialog));
       }

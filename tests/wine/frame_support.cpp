@@ -128,25 +128,6 @@ bool MoveCursor(int x, int y) {
       5000);
 }
 
-void PressKey(WORD virtualKey) { PressKeys({virtualKey}); }
-
-void PressKeys(const std::vector<WORD>& downInOrder) {
-  std::vector<INPUT> input;
-  for (WORD key : downInOrder) {
-    INPUT one;
-    ZeroMemory(&one, sizeof one);
-    one.type = INPUT_KEYBOARD;
-    one.ki.wVk = key;
-    input.push_back(one);
-  }
-  for (size_t i = downInOrder.size(); i-- > 0;) {
-    INPUT one = input[i];
-    one.ki.dwFlags = KEYEVENTF_KEYUP;
-    input.push_back(one);
-  }
-  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-}
-
 void Click(DWORD downFlag, DWORD upFlag) {
   INPUT input[2];
   ZeroMemory(input, sizeof input);

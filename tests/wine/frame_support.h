@@ -80,8 +80,6 @@ struct FullScreen {
 bool HasKeyboard(HWND window);
 // Moves the cursor and waits until the system reports it there.
 bool MoveCursor(int x, int y);
-void PressKey(WORD virtualKey);
-void PressKeys(const std::vector<WORD>& downInOrder);  // released in reverse order
 void Click(DWORD downFlag, DWORD upFlag);
 // Whether the system shows a cursor at present.
 bool CursorShowing();

@@ -46,7 +46,7 @@ struct WatchedSaver {
   bool Start() { return frame::MoveCursor(START_X, START_Y) && run.Start(folder.saver); }
   // Presses the barrier key and tells whether a close request came before it.
   bool CloseRequestedBeforeKey() {
-    frame::PressKey('B');
+    harness::PressKey('B');
     EXPECT_TRUE(module.WaitPrompt()) << "the barrier key made no close request";
     bool before = module.PumpedDuringPrompt(1, WM_KEYDOWN);
     module.Accept();
@@ -71,7 +71,7 @@ TEST(FullScreen, CoversThePrimaryScreenTopmostWithTheCursorHidden) {
   EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), rect.bottom);
   EXPECT_TRUE(harness::WaitUntil([] { return !frame::CursorShowing(); }, 5000));
   EXPECT_EQ(0u, frame::RunningState()) << "touched without password protection";
-  frame::PressKey(VK_SPACE);
+  harness::PressKey(VK_SPACE);
   EXPECT_EQ(0u, saver.run.Exit());
 }
 
@@ -340,7 +340,7 @@ TEST(Dismissal, KeyAndEachButtonPressClose) {
     if (c.down)
       frame::Click(c.down, c.up);
     else
-      frame::PressKey('Q');
+      harness::PressKey('Q');
     EXPECT_EQ(0u, saver.run.Exit()) << c.name;
   }
 }
@@ -370,7 +370,7 @@ TEST(Dismissal, ReleasesCharactersAndDoubleClicksDoNotClose) {
   keyUp.ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(1, &keyUp, sizeof keyUp);
   frame::WaitTicks(GetTickCount(), 300);  // past the retry interval of the refused prompt
-  frame::PressKey('B');
+  harness::PressKey('B');
   ASSERT_TRUE(saver.module.WaitPrompt());
   EXPECT_FALSE(saver.module.PumpedDuringPrompt(2, WM_KEYDOWN)) << "a release made a close request";
   saver.module.Accept();

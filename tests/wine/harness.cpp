@@ -121,6 +121,23 @@ ScopedRegValue::~ScopedRegValue() {
 ScopedWineVersion::ScopedWineVersion(const char* version)
     : value_(HKEY_CURRENT_USER, "Software\\Wine", "Version", version) {}
 
+void PressKeys(const std::vector<WORD>& downInOrder) {
+  std::vector<INPUT> input;
+  for (WORD key : downInOrder) {
+    INPUT one;
+    ZeroMemory(&one, sizeof one);
+    one.type = INPUT_KEYBOARD;
+    one.ki.wVk = key;
+    input.push_back(one);
+  }
+  for (size_t i = downInOrder.size(); i-- > 0;) {
+    INPUT one = input[i];
+    one.ki.dwFlags = KEYEVENTF_KEYUP;
+    input.push_back(one);
+  }
+  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 namespace {
 struct FindRequest {
   DWORD pid;

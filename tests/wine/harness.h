@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace harness {
 
@@ -62,6 +63,10 @@ class ScopedWineVersion {
  private:
   ScopedRegValue value_;
 };
+
+// Presses keys through the system's input, in order, then releases them in reverse order.
+void PressKeys(const std::vector<WORD>& downInOrder);
+inline void PressKey(WORD virtualKey) { PressKeys({virtualKey}); }
 
 // Top-level window of the given class and title (either may be null) owned by process pid
 // (0: any process); null when none.

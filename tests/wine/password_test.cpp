@@ -43,7 +43,7 @@ TEST(Password, RefusalKeepsTheSaverAndAcceptanceEndsIt) {
   EXPECT_EQ(1u, frame::RunningState());
   // Two pixels that count towards the next movement unless a refusal resets the point.
   ASSERT_TRUE(frame::MoveCursor(START_X + 2, START_Y));
-  frame::PressKey('K');
+  harness::PressKey('K');
   ASSERT_TRUE(saver.module.WaitPrompt());
   std::vector<std::string> prompts = saver.module.Lines("PROMPT");
   ASSERT_EQ(1u, prompts.size());
@@ -64,7 +64,7 @@ TEST(Password, RefusalKeepsTheSaverAndAcceptanceEndsIt) {
 
   // Three more pixels: five from the start, but only three from where the refusal left it.
   ASSERT_TRUE(frame::MoveCursor(START_X + 5, START_Y));
-  frame::PressKey('K');
+  harness::PressKey('K');
   ASSERT_TRUE(saver.module.WaitPrompt());
   EXPECT_FALSE(saver.module.PumpedDuringPrompt(2, WM_KEYDOWN))
       << "the movement closed: the refusal did not reset the remembered point";
@@ -81,8 +81,8 @@ TEST(Password, SecurityBarNothingButAnApprovalCloses) {
     const char* name;
     void (*act)(HWND);
   } attacks[] = {
-      {"key", [](HWND) { frame::PressKey('A'); }},
-      {"Alt+F4", [](HWND) { frame::PressKeys({VK_MENU, VK_F4}); }},
+      {"key", [](HWND) { harness::PressKey('A'); }},
+      {"Alt+F4", [](HWND) { harness::PressKeys({VK_MENU, VK_F4}); }},
       {"left button", [](HWND) { frame::Click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }},
       {"right button", [](HWND) { frame::Click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }},
       {"middle button", [](HWND) { frame::Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP); }},
@@ -98,7 +98,7 @@ TEST(Password, SecurityBarNothingButAnApprovalCloses) {
     EXPECT_TRUE(saver.run.saver.Running()) << attack.name;
   }
   EXPECT_EQ(1u, frame::RunningState());
-  frame::PressKey(VK_SPACE);
+  harness::PressKey(VK_SPACE);
   ASSERT_TRUE(saver.module.WaitPrompt());
   saver.module.Accept();
   EXPECT_EQ(0u, saver.run.Exit());
@@ -114,7 +114,7 @@ TEST(Password, OffOrUnavailableMeansNoPromptAndNoRunningState) {
     frame::FullScreen run;
     ASSERT_TRUE(run.Start(folder.saver));
     EXPECT_EQ(0u, frame::RunningState());
-    frame::PressKey('K');
+    harness::PressKey('K');
     EXPECT_EQ(0u, run.Exit());
     EXPECT_TRUE(module.Lines("LOAD").empty());
   }
@@ -125,7 +125,7 @@ TEST(Password, OffOrUnavailableMeansNoPromptAndNoRunningState) {
   frame::FullScreen run;
   ASSERT_TRUE(run.Start(folder.saver));
   EXPECT_EQ(0u, frame::RunningState());
-  frame::PressKey('K');
+  harness::PressKey('K');
   EXPECT_EQ(0u, run.Exit());
 }
 

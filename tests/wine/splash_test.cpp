@@ -132,7 +132,7 @@ TEST(Splash, MissingCorruptOrUnnamedPictureLeavesTheSaverRunningWithoutOne) {
     EXPECT_TRUE(AllBlack(dibtest::ScreenRgb(SCREEN_W / 2 - 20, SCREEN_H / 2 - 20, 40, 40)))
         << c.what;
     EXPECT_TRUE(run.saver.Running()) << c.what;
-    bridge::PressKey('A');  // the saver still ends in the ordinary way
+    harness::PressKey('A');  // the saver still ends in the ordinary way
     DWORD code = 1;
     EXPECT_TRUE(run.saver.WaitExit(10000, &code)) << c.what;
     EXPECT_EQ(0u, code) << c.what;
