@@ -12,6 +12,14 @@ endif()
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 add_compile_options(${NVR_WARNINGS})
 
+# After each build of TARGET, ships it to dist/ as NAME without symbols or debugging sections
+# (a third of the size); the full file stays in the build folder for the debugger.
+function(nvr_ship target name)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
+    COMMAND ${CMAKE_STRIP} --strip-all -o ${DIST_DIR}/${name} $<TARGET_FILE:${target}>)
+endfunction()
+
 # nvrss32.scr: the screen saver.
 add_executable(nvrss32 WIN32 ${SAVER_CORE} ${SAVER_GLUE} saver/resources/nvrss32.rc)
 target_include_directories(nvrss32 PRIVATE ${NVR_INCLUDES})
@@ -26,9 +34,7 @@ file(GLOB SAVER_RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resou
 set_source_files_properties(saver/resources/nvrss32.rc PROPERTIES OBJECT_DEPENDS "${SAVER_RESOURCE_PARTS}")
 target_link_libraries(nvrss32 PRIVATE user32 gdi32 advapi32 kernel32)
 set_target_properties(nvrss32 PROPERTIES SUFFIX ".scr")
-add_custom_command(TARGET nvrss32 POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:nvrss32> ${DIST_DIR}/nvrss32.scr)
+nvr_ship(nvrss32 nvrss32.scr)
 
 # NPNVR.DLL: the browser plug-in, once it has sources of its own (the common ones alone are not).
 file(GLOB PLUGIN_OWN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/*.cpp)
@@ -38,9 +44,7 @@ if(PLUGIN_OWN)
   target_link_options(NPNVR PRIVATE ${NVR_STATIC_LINK})
   target_link_libraries(NPNVR PRIVATE user32 gdi32 kernel32)
   set_target_properties(NPNVR PROPERTIES PREFIX "" OUTPUT_NAME "NPNVR" SUFFIX ".DLL")
-  add_custom_command(TARGET NPNVR POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:NPNVR> ${DIST_DIR}/NPNVR.DLL)
+  nvr_ship(NPNVR NPNVR.DLL)
 endif()
 
 # GoogleTest, cross-built from the sources Debian's googletest package installs.
@@ -77,6 +81,33 @@ set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 90)
 # The shape of the shipped files (PE32 for i386, exports, imports), read from outside.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_test(NAME deliverables.shape COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-deliverables ${DIST_DIR})
+  # The shipped probe export run in a CPU emulator, under each platform version: as a caller that
+  # loads the saver as a library may find it (unrelocated, unbound, the caller's own bytes at the
+  # saver's preferred addresses), and bound as a loader that binds imports leaves it, where the
+  # answer must come from GetVersionExA (the process block then says platform 0, version 0.0).
+  set(probe /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/emulate-export ${DIST_DIR}/nvrss32.scr DetermineOStype)
+  foreach(row win95:1:4:0:0x40400 win98:1:4:10:0x4040A nt351:2:3:51:0x30333 nt40:2:4:0:0x30400 win7:2:6:1:0x30601)
+    string(REPLACE ":" ";" row ${row})
+    list(GET row 0 name)
+    list(GET row 1 platform)
+    list(GET row 2 major)
+    list(GET row 3 minor)
+    list(GET row 4 expected)
+    foreach(fill 00 ff 0f85a007)
+      add_test(NAME deliverables.probe_unbound.${name}.${fill} COMMAND ${probe} --fill ${fill}
+        --os ${platform}.${major}.${minor} --expect eax=${expected} --expect popped=0)
+    endforeach()
+    # The record GetVersionExA fills: size, major, minor, build, platform (32-bit little-endian).
+    set(record 94000000)
+    foreach(n ${major} ${minor} 0 ${platform})
+      math(EXPR n "${n} + 256" OUTPUT_FORMAT HEXADECIMAL)
+      string(SUBSTRING ${n} 3 2 n)
+      string(APPEND record ${n}000000)
+    endforeach()
+    add_test(NAME deliverables.probe_bound.${name} COMMAND ${probe} --bind --os 0.0.0
+      --stub GetVersionExA=4:1:${record} --expect eax=${expected} --expect GetVersionExA.*arg1=148
+      --expect popped=0)
+  endforeach()
 endif()
 
 # Benchmarks: built with the rest, run by `make bench`.
