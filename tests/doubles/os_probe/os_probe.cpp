@@ -85,8 +85,9 @@ int main(int argc, char** argv) {
   if (argc > 2 && !FillPreferredRange(argv[1], argv[2])) return int(NO_RANGE);
   HMODULE module = LoadLibraryA(argv[1]);
   if (!module) return int(NO_EXPORT);
-  DetermineOStypeProc probe =
-      reinterpret_cast<DetermineOStypeProc>(GetProcAddress(module, "DetermineOStype"));
+  // Through void (*)(), the one pointer type a function pointer is cast from without a warning.
+  DetermineOStypeProc probe = reinterpret_cast<DetermineOStypeProc>(
+      reinterpret_cast<void (*)()>(GetProcAddress(module, "DetermineOStype")));
   DWORD answer = probe ? probe() : NO_EXPORT;
   FreeLibrary(module);
   return int(answer);
