@@ -118,8 +118,8 @@ static void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) 
 
 static void NPP_Print(NPP instance, NPPrint* platformPrint) {
   Trace("NPP_Print\n");
+  if (!instance) return;  // the browser always names one; without it there is nothing to print
   if (platformPrint && platformPrint->mode == NP_FULL) platformPrint->print.fullPrint.pluginPrinted = 1;
-  if (!instance) return;
   // Printing is the application's business; nothing is drawn into the printer's context.
   PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
   if (!record || !record->pluginWindow) return;
