@@ -146,6 +146,7 @@ TEST(Plugin, RegistersFromItsVersionResourceAndExchangesTables) {
       {"init 52 0x100", 8}, {"init 51 0x0", 3}, {"init 52 0x0", 0}, {"init 52 0x00ff", 0},
   };
   for (const Row& r : rows) EXPECT_EQ(r.expected, host.Do(r.command)) << r.command;
+  EXPECT_EQ(0, host.Do("shutdown"));  // forgets the table
   EXPECT_EQ(8, host.Do("init 52 0x100"));
   EXPECT_EQ(0, host.Do("new 0"));
   EXPECT_EQ(1u, host.Lines("MEMALLOC 8").size() + host.Lines("MEMALLOC 16").size());
@@ -272,7 +273,7 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
     // comes last, so its arrival means the other would have arrived already.
     host.Do("new 3");
     EXPECT_EQ(1, host.Do("print 3 full"));
-    EXPECT_EQ(0, host.Do("print 0 embed"));
+    EXPECT_EQ(0, host.Do("print 0 embed")) << "an embedded print request is left untouched";
     ASSERT_TRUE(app.WaitFor("PRINT"));
     EXPECT_EQ(1u, app.Lines("PRINT").size());
     EXPECT_EQ(r.asked ? 2u : 0u, app.Lines("QUERYENGAGED").size());
@@ -408,6 +409,10 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
     EXPECT_EQ(0, host.Do("destroywindow 2"));
     EXPECT_EQ(0, host.Do("destroy 2"));
     EXPECT_EQ(0, host.Do("destroy 3"));
+    host.Do("failalloc 1");
+    EXPECT_EQ(5, host.Do("new 4"));
+    EXPECT_EQ(0, host.Do("destroy 4"));  // no record, yet the application is told
+    EXPECT_EQ(5u, app.Lines("CLOSING").size());
     EXPECT_EQ(4u, host.Lines("MEMFREE").size());
     EXPECT_TRUE(host.Lines("MEMFREE unknown").empty());
   }

@@ -258,8 +258,9 @@ LRESULT Print(int id, bool full) {
   memset(&print, 0, sizeof print);
   print.mode = full ? NP_FULL : NP_EMBED;
   host.pluginFuncs.print(host.instances[id], &print);
-  LogLine("PRINT %d pluginPrinted=%u", id, full ? print.print.fullPrint.pluginPrinted : 0u);
-  return full ? print.print.fullPrint.pluginPrinted : 0;
+  // In the embedded form the same byte belongs to the window description, which must stay 0.
+  LogLine("PRINT %d pluginPrinted=%u", id, print.print.fullPrint.pluginPrinted);
+  return print.print.fullPrint.pluginPrinted;
 }
 
 LRESULT NullInstance() {
