@@ -43,6 +43,12 @@ if(PLUGIN_OWN)
   target_include_directories(NPNVR PRIVATE ${NVR_INCLUDES})
   target_link_options(NPNVR PRIVATE ${NVR_STATIC_LINK})
   target_link_libraries(NPNVR PRIVATE user32 gdi32 kernel32)
+  set_source_files_properties(plugin/npnvr.rc PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_SOURCE_DIR}/plugin/resource_ids.h;${CMAKE_SOURCE_DIR}/plugin/placeholder.bmp")
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    # The .def names the three stdcall exports undecorated, as the browser asks for them.
+    target_link_options(NPNVR PRIVATE -Wl,--enable-stdcall-fixup)
+  endif()
   set_target_properties(NPNVR PROPERTIES PREFIX "" OUTPUT_NAME "NPNVR" SUFFIX ".DLL")
   nvr_ship(NPNVR NPNVR.DLL)
 endif()

@@ -14,6 +14,11 @@
 //   --title TEXT        window title (default "NVR stand-in")
 //   --show CMD          ShowWindow command for its window (default 7, minimised, not active)
 //   --started-event NAME  set the named event when LM_SAVERSTARTED arrives (for timing)
+//
+// Started without --log (as the plug-in starts it from its default path), it logs to the file
+// named by the environment variable NVR_STANDIN_LOG, if set. On "PluginClosing" it asks the
+// window of the last "PluginShowAgain" for its status text, as an application would before it
+// lets go; the plug-in answers only while that window is still its own.
 #include <windows.h>
 
 #include <cstdio>
@@ -47,6 +52,7 @@ struct StandInState {
   UINT whoAmIMessage;
   UINT showAgainMessage;
   UINT closingMessage;
+  HWND shownIn;  // the plug-in window of the last "PluginShowAgain"
   DWORD forwardCount;
   HPALETTE palette;
 };
@@ -184,10 +190,15 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   if (message == state.whoAmIMessage) return wParam == WHOAMI_APP ? state.whoAmIAnswer : 0;
   if (message == state.showAgainMessage) {
     LogLine("SHOWAGAIN %lx %ld", (unsigned long)wParam, (long)lParam);
+    state.shownIn = reinterpret_cast<HWND>(wParam);
     return 0;
   }
   if (message == state.closingMessage) {
     LogLine("CLOSING");
+    DWORD_PTR ignored = 0;
+    if (state.shownIn)
+      SendMessageTimeoutA(state.shownIn, state.whoAmIMessage, WHOAMI_STATUSTEXT, 0,
+                          SMTO_ABORTIFHUNG, 2000, &ignored);
     return 0;
   }
   switch (message) {
@@ -248,6 +259,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   lstrcpynA(state.title, "NVR stand-in", sizeof state.title);
   const char* commandLine = GetCommandLineA();
   ParseCommandLine(commandLine);
+  char fallbackLog[MAX_PATH];
+  if (state.log == INVALID_HANDLE_VALUE &&
+      GetEnvironmentVariableA("NVR_STANDIN_LOG", fallbackLog, sizeof fallbackLog) - 1 <
+          sizeof fallbackLog - 1)
+    state.log = CreateFileA(fallbackLog, FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   LogLine("START %s", commandLine);
   STARTUPINFOA startup;
   memset(&startup, 0, sizeof startup);

@@ -1,0 +1,171 @@
+// The plug-in's exports, its function table, the instance lifecycle and the stream and print
+// functions. Each entry point writes its trace line first, before any argument is tested.
+#include "common/app_search_win.h"
+#include "common/link_protocol.h"
+#include "plugin/plugin_state_win.h"
+
+PluginState pluginState = {nullptr, nullptr};
+
+namespace {
+
+const uint16_t PLUGIN_API_VERSION = 6;  // major 0 in the high byte, minor 6 in the low byte
+const int32_t WRITE_READY_SIZE = 0x0FFFFFFF;
+const char INSTANCE_PROPERTY[] = "NPNVR.Instance";
+
+void Trace(const char* line) { OutputDebugStringA(line); }
+
+}  // namespace
+
+LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
+                          UINT timeoutMs) {
+  DWORD_PTR reply = 0;
+  if (!SendMessageTimeoutA(application, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
+                           &reply))
+    return 0;
+  return static_cast<LRESULT>(reply);
+}
+
+void AttachInstance(HWND window, NPP instance) { SetPropA(window, INSTANCE_PROPERTY, instance); }
+
+NPP AttachedInstance(HWND window) { return static_cast<NPP>(GetPropA(window, INSTANCE_PROPERTY)); }
+
+void DetachInstance(HWND window) { RemovePropA(window, INSTANCE_PROPERTY); }
+
+void* AllocateFromBrowser(uint32_t size) {
+  Trace("\n");
+  NPNetscapeFuncs* funcs = pluginState.browserFuncs;
+  // Without the browser's table there is no allocator: the allocation fails.
+  return funcs && funcs->memalloc ? funcs->memalloc(size) : nullptr;
+}
+
+void FreeToBrowser(void* block) {
+  Trace("\n");
+  NPNetscapeFuncs* funcs = pluginState.browserFuncs;
+  if (funcs && funcs->memfree) funcs->memfree(block);
+}
+
+// The table functions, called by the browser with the C convention.
+
+static NPError NPP_Initialize(void) {
+  Trace("NPP_Initialize\n");
+  return NPERR_NO_ERROR;
+}
+
+static void NPP_Shutdown(void) { Trace("NPP_Shutdown\n"); }
+
+static NPError NPP_New(NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc,
+                       char* argn[], char* argv[], NPSavedData* saved) {
+  Trace("NPP_New\n");
+  if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+  // Current before the allocation, so also when it fails.
+  pluginState.currentInstance = instance;
+  PluginInstanceData* record =
+      static_cast<PluginInstanceData*>(AllocateFromBrowser(sizeof(PluginInstanceData)));
+  instance->pdata = record;
+  if (!record) return NPERR_OUT_OF_MEMORY_ERROR;
+  record->savedWndProc = 0;
+  record->pluginWindow = nullptr;
+  return NPERR_NO_ERROR;
+}
+
+static NPError NPP_Destroy(NPP instance, NPSavedData** save) {
+  Trace("NPP_Destroy\n");
+  if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+  PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
+  // Told while the window is still subclassed and the record still exists.
+  HWND application = FindMainApplication();
+  if (application) {
+    SendToApplication(application, RegisterWindowMessageA(PLUGIN_CLOSING_NAME), 0, 0,
+                      APP_CLOSING_TIMEOUT_MS);
+  }
+  if (record) {
+    HWND window = record->pluginWindow;
+    if (record->savedWndProc && window && IsWindow(window)) {
+      SetWindowLongPtrA(window, GWLP_WNDPROC, record->savedWndProc);
+      DetachInstance(window);
+    }
+    FreeToBrowser(record);
+  }
+  return NPERR_NO_ERROR;
+}
+
+NPError NPP_SetWindow(NPP instance, NPWindow* window);  // the hand-off
+
+static NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable,
+                             uint16_t* stype) {
+  Trace("NPP_NewStream\n");
+  if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+  // The content is never read: the browser may as well keep it as a file.
+  if (stype) *stype = NP_ASFILE;
+  return NPERR_NO_ERROR;
+}
+
+static int32_t NPP_WriteReady(NPP instance, NPStream* stream) { return WRITE_READY_SIZE; }
+
+static int32_t NPP_Write(NPP instance, NPStream* stream, int32_t offset, int32_t len,
+                         void* buffer) {
+  return len;  // taken and discarded
+}
+
+static NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason) {
+  Trace("NPP_DestroyStream\n");
+  return instance ? NPERR_NO_ERROR : NPERR_INVALID_INSTANCE_ERROR;
+}
+
+static void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) {
+  Trace("NPP_StreamAsFile\n");
+}
+
+static void NPP_Print(NPP instance, NPPrint* platformPrint) {
+  Trace("NPP_Print\n");
+  if (!instance) return;  // the browser always names one; without it there is nothing to print
+  if (platformPrint && platformPrint->mode == NP_FULL) platformPrint->print.fullPrint.pluginPrinted = 1;
+  // Printing is the application's business; nothing is drawn into the printer's context.
+  PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
+  if (!record || !record->pluginWindow) return;
+  HWND application = FindMainApplication();
+  if (application) PostMessageA(application, LM_PLUGINPRINT, 0, 0);
+}
+
+// The exports, with the convention the browser calls them by on Windows: the callee removes its
+// arguments.
+
+extern "C" NPError WINAPI NP_GetEntryPoints(NPPluginFuncs* pFuncs) {
+  Trace("NP_GetEntryPoints\n");
+  if (!pFuncs || pFuncs->size < PLUGIN_FUNCS_MIN_SIZE) return NPERR_INVALID_FUNCTABLE_ERROR;
+  // size is the browser's; the fields behind event are left alone.
+  pFuncs->version = PLUGIN_API_VERSION;
+  pFuncs->newp = NPP_New;
+  pFuncs->destroy = NPP_Destroy;
+  pFuncs->setwindow = NPP_SetWindow;
+  pFuncs->newstream = NPP_NewStream;
+  pFuncs->destroystream = NPP_DestroyStream;
+  pFuncs->asfile = NPP_StreamAsFile;
+  pFuncs->writeready = NPP_WriteReady;
+  pFuncs->write = NPP_Write;
+  pFuncs->print = NPP_Print;
+  pFuncs->event = nullptr;
+  return NPERR_NO_ERROR;
+}
+
+extern "C" NPError WINAPI NP_Initialize(NPNetscapeFuncs* pFuncs) {
+  Trace("NP_Initialize\n");
+  if (!pFuncs) return NPERR_INVALID_FUNCTABLE_ERROR;
+  // Kept before the tests below, so a refused table stays stored.
+  pluginState.browserFuncs = pFuncs;
+  if ((pFuncs->version >> 8) != 0) return NPERR_INCOMPATIBLE_VERSION_ERROR;
+  if (pFuncs->size < BROWSER_FUNCS_MIN_SIZE) return NPERR_INVALID_FUNCTABLE_ERROR;
+  return NPP_Initialize();
+}
+
+extern "C" NPError WINAPI NP_Shutdown(void) {
+  Trace("NP_Shutdown\n");
+  NPP_Shutdown();
+  pluginState.browserFuncs = nullptr;
+  return NPERR_NO_ERROR;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
+  return TRUE;
+}

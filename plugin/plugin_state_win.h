@@ -1,0 +1,47 @@
+// The plug-in's module-level state, its per-instance record, and what its entry points share.
+#ifndef NVR_PLUGIN_PLUGIN_STATE_WIN_H
+#define NVR_PLUGIN_PLUGIN_STATE_WIN_H
+
+#include <windows.h>
+
+#include "plugin/plugin_api.h"
+
+// The record an instance's pdata points to, allocated through the browser.
+struct PluginInstanceData {
+  LONG_PTR savedWndProc;  // the plug-in window's procedure before ours; 0: not subclassed
+  HWND pluginWindow;      // the window that was subclassed; 0: none
+};
+
+// One set per loaded module.
+struct PluginState {
+  NPNetscapeFuncs* browserFuncs;  // from NP_Initialize, as soon as it is non-null
+  NPP currentInstance;            // the instance made or subclassed last
+};
+
+extern PluginState pluginState;
+
+// Time limits of the synchronous messages to the main application. The browser's user-interface
+// thread sends them: a hung application must never freeze the browser. A send that fails or
+// times out counts as reply 0.
+const UINT APP_QUERY_TIMEOUT_MS = 2000;    // LM_QUERYENGAGED, LM_GETPALETTE, the scroll messages
+const UINT APP_CLOSING_TIMEOUT_MS = 1000;  // "PluginClosing"
+
+// Sends message to the application within timeoutMs; the reply, or 0 when it failed or timed out.
+LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
+                          UINT timeoutMs);
+
+// Each subclassed window names its own instance, so that several instances live side by side
+// and a destroyed one is never reached: a window property set when the window is subclassed and
+// removed when its procedure is put back.
+void AttachInstance(HWND window, NPP instance);
+NPP AttachedInstance(HWND window);
+void DetachInstance(HWND window);
+
+// The browser's allocator, with the trace line written before each call.
+void* AllocateFromBrowser(uint32_t size);
+void FreeToBrowser(void* block);
+
+// The plug-in window's procedure while the plug-in holds the window.
+LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+#endif

@@ -1,0 +1,122 @@
+// The plug-in window's procedure while the plug-in holds the window: the application's status
+// text, the placeholder while the application is engaged elsewhere, scrolling passed on.
+#include "common/app_search_win.h"
+#include "common/link_protocol.h"
+#include "plugin/handoff.h"
+#include "plugin/plugin_state_win.h"
+#include "plugin/resource_ids.h"
+
+namespace {
+
+const int STATUS_TEXT_SIZE = 256;  // at most 255 characters and the terminator
+const char MODULE_NAME[] = "NPNVR";
+
+// The module's bitmap resource as a device-dependent bitmap made under palette (or none), or
+// null. The caller deletes it.
+HBITMAP LoadResourceBitmap(HMODULE module, UINT resourceId, HPALETTE palette) {
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(resourceId), MAKEINTRESOURCEA(2));
+  if (!found) return nullptr;
+  HGLOBAL loaded = LoadResource(module, found);
+  const BYTE* packed = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+  // The rows' place and size come from the header, checked against the resource's own size.
+  int32_t pixelOffset = PackedDibPixelOffset(packed, SizeofResource(module, found));
+  if (pixelOffset < 0) return nullptr;
+  HDC screen = GetDC(nullptr);
+  HPALETTE replaced = nullptr;
+  if (palette) {
+    replaced = SelectPalette(screen, palette, FALSE);
+    RealizePalette(screen);
+  }
+  const BITMAPINFO* info = reinterpret_cast<const BITMAPINFO*>(packed);
+  HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, packed + pixelOffset, info,
+                                  DIB_RGB_COLORS);
+  if (palette && replaced) SelectPalette(screen, replaced, FALSE);
+  ReleaseDC(nullptr, screen);
+  FreeResource(loaded);
+  return bitmap;
+}
+
+// The placeholder: the client area black, the logo centred on it under the application's palette.
+void PaintPlaceholder(HWND window, HWND application) {
+  RECT client;
+  GetClientRect(window, &client);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  PatBlt(dc, client.left, client.top, client.right + 1, client.bottom + 1, BLACKNESS);
+  HPALETTE palette = reinterpret_cast<HPALETTE>(
+      SendToApplication(application, LM_GETPALETTE, 0, 0, APP_QUERY_TIMEOUT_MS));
+  // Loaded by name for a handle to its own resources, and let go at once.
+  HMODULE module = LoadLibraryA(MODULE_NAME);
+  if (module) {
+    HBITMAP bitmap = LoadResourceBitmap(module, IDB_PLACEHOLDER, palette);
+    FreeLibrary(module);
+    if (bitmap) {
+      BITMAP size;
+      GetObjectA(bitmap, sizeof size, &size);
+      HDC memory = CreateCompatibleDC(dc);
+      if (memory) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        PlaceholderOrigin at = CentreImage(client.left, client.top, client.right, client.bottom,
+                                           size.bmWidth, size.bmHeight);
+        if (previous) {
+          BitBlt(dc, at.x, at.y, size.bmWidth, size.bmHeight, memory, 0, 0, SRCCOPY);
+          SelectObject(memory, previous);
+        }
+        DeleteDC(memory);
+      }
+      DeleteObject(bitmap);
+    }
+  }
+  EndPaint(window, &paint);
+}
+
+LRESULT PassOn(PluginInstanceData* record, HWND window, UINT message, WPARAM wParam,
+               LPARAM lParam) {
+  if (!record || !record->savedWndProc) return 0;
+  return CallWindowProcA(reinterpret_cast<WNDPROC>(record->savedWndProc), window, message, wParam,
+                         lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
+  // The window's own instance, not the one made last: each window is served with its record.
+  NPP instance = AttachedInstance(window);
+  if (!instance) return 0;
+  PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
+  if (message == whoAmI) {
+    // Any other code, the application searches among them, goes to the saved procedure: the
+    // plug-in window never answers as the application.
+    if (wParam != WHOAMI_STATUSTEXT) return PassOn(record, window, message, wParam, lParam);
+    char text[STATUS_TEXT_SIZE];
+    GetWindowTextA(window, text, sizeof text);
+    NPNetscapeFuncs* funcs = pluginState.browserFuncs;
+    if (funcs && funcs->status) funcs->status(instance, text);
+    return 0;
+  }
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers the whole area
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+      HWND application = FindMainApplication();
+      if (!application) break;
+      UINT passed = message == WM_HSCROLL ? LM_PLUGINHSCROLL : LM_PLUGINVSCROLL;
+      return SendToApplication(application, passed, wParam, lParam, APP_QUERY_TIMEOUT_MS);
+    }
+    case WM_PAINT: {
+      HWND application = FindMainApplication();
+      uint32_t appFound = application ? 1 : 0;
+      uint32_t appInWindow = appFound && GetParent(application) == window;
+      uint32_t engaged = 0;
+      if (NeedsEngagedQuery(appFound, appInWindow))
+        engaged = static_cast<uint32_t>(
+            SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
+      if (!PaintsPlaceholder(appFound, appInWindow, engaged)) break;
+      PaintPlaceholder(window, application);
+      return 0;
+    }
+  }
+  return PassOn(record, window, message, wParam, lParam);
+}

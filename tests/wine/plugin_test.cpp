@@ -1,0 +1,420 @@
+// The plug-in as a browser drives it: tables, instances, streams and print, the hand-off to the
+// stand-in application, the plug-in window, destruction, and the trace a debugger sees.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge_support.h"
+#include "common/link_protocol.h"
+#include "harness.h"
+
+namespace {
+
+const LRESULT NO_REPLY = -9999;
+
+// The browser-like host with NPNVR.DLL loaded, steered by commands; ended with the record.
+class Host {
+ public:
+  explicit Host(bool underDebugger = false) : log_("nph"), trace_("npt") {
+    std::string host = "\"" + harness::BinPath("browser_host.exe") + "\" \"" +
+                       harness::BinPath("NPNVR.DLL") + "\" \"" + log_.path + "\"";
+    if (underDebugger)
+      host = "\"" + harness::BinPath("debug_parent.exe") + "\" \"" + trace_.path + "\" " + host;
+    harness::Start(child_, host);
+    harness::WaitUntil([&] { return (page_ = harness::FindProcessWindow(0, "NvrBrowserPage", nullptr)) != nullptr; },
+                       10000);
+  }
+  ~Host() {
+    if (page_) PostMessageA(page_, WM_CLOSE, 0, 0);
+    child_.WaitExit(10000, nullptr);
+  }
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  HWND page() const { return page_; }
+  // Carries out one command in the host; its result, or NO_REPLY when the host did not answer.
+  LRESULT Do(const std::string& command) {
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(command.size()), const_cast<char*>(command.data())};
+    DWORD_PTR reply = 0;
+    if (!SendMessageTimeoutA(page_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                             15000, &reply))
+      return NO_REPLY;
+    return static_cast<LRESULT>(reply);
+  }
+  // A ready instance: tables exchanged, the instance made.
+  void Ready(int instances) {
+    ASSERT_EQ(0, Do("entry 60"));
+    ASSERT_EQ(0, Do("init 52 0x0013"));
+    for (int i = 0; i < instances; ++i) ASSERT_EQ(0, Do("new " + std::to_string(i)));
+  }
+  // Instance id's plug-in window, made at x, y of the page (the page fills the screen's corner).
+  HWND Window(int id, int x, int y, int width, int height) {
+    std::string n = std::to_string(id);
+    Do("window " + n + " " + std::to_string(x) + " " + std::to_string(y) + " " +
+       std::to_string(width) + " " + std::to_string(height));
+    return reinterpret_cast<HWND>(Do("hwnd " + n));
+  }
+  std::vector<std::string> Lines(const char* prefix) { return bridge::LinesStartingWith(log_.path, prefix); }
+  std::vector<std::string> Trace() { return bridge::ReadLines(trace_.path); }
+  bool Ended(DWORD timeoutMs) { return child_.WaitExit(timeoutMs, nullptr); }
+
+ private:
+  bridge::TempFile log_, trace_;
+  harness::Child child_;
+  HWND page_ = nullptr;
+};
+
+// The stand-in application with its log.
+struct App {
+  bridge::TempFile log{"npa"};
+  harness::Child child;
+  HWND window = nullptr;
+  explicit App(const std::string& options = "") { window = bridge::StartStandIn(child, log.path, options); }
+  std::vector<std::string> Lines(const char* prefix) { return bridge::LinesStartingWith(log.path, prefix); }
+  bool WaitFor(const char* prefix, size_t count = 1) { return bridge::WaitForLines(log.path, prefix, count, 10000); }
+};
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  return all;
+}
+
+// Screen pixels as 0xRRGGBB, row by row.
+std::vector<DWORD> ScreenPixels(int x, int y, int width, int height) {
+  std::vector<DWORD> pixels;
+  HDC screen = GetDC(nullptr);
+  for (int row = 0; row < height; ++row)
+    for (int column = 0; column < width; ++column) {
+      COLORREF c = GetPixel(screen, x + column, y + row);
+      pixels.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+    }
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// The logo as the shipped plug-in carries it, made on this screen, as 0xRRGGBB at (x, y).
+class Logo {
+ public:
+  Logo() {
+    HMODULE dll = LoadLibraryExA(harness::BinPath("NPNVR.DLL").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = dll ? FindResourceA(dll, MAKEINTRESOURCEA(2401), MAKEINTRESOURCEA(2)) : nullptr;
+    const BITMAPINFO* info = found ? static_cast<const BITMAPINFO*>(LockResource(LoadResource(dll, found))) : nullptr;
+    if (info) {
+      width = info->bmiHeader.biWidth;
+      height = info->bmiHeader.biHeight;
+      const BYTE* rows = reinterpret_cast<const BYTE*>(info) + 40 + 4 * info->bmiHeader.biClrUsed;
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          RGBQUAD q = info->bmiColors[rows[(height - 1 - y) * width + x]];
+          pixels_.push_back(q.rgbRed << 16 | q.rgbGreen << 8 | q.rgbBlue);
+        }
+    }
+    if (dll) FreeLibrary(dll);
+  }
+  DWORD At(int x, int y) const {
+    return x < 0 || y < 0 || x >= width || y >= height ? 0 : pixels_[y * width + x];
+  }
+  int width = 0, height = 0;
+
+ private:
+  std::vector<DWORD> pixels_;
+};
+
+TEST(Plugin, RegistersFromItsVersionResourceAndExchangesTables) {
+  Host host;
+  ASSERT_TRUE(host.page());
+  EXPECT_EQ("REGISTER MIMEType=application/x-nvr\nREGISTER FileExtents=nvr\n"
+            "REGISTER FileOpenName=NVR Link (*.nvr)\n"
+            "REGISTER FileDescription=Nuvora Network for Netscape Navigator\n"
+            "REGISTER InternalName=NPNVR\nREGISTER OriginalFilename=NPNVR.DLL\n"
+            "REGISTER ProductName=The Nuvora Network\nREGISTER FileVersion=1.4.522\n"
+            "REGISTER ProductVersion=1.4.522\nREGISTER version=1.4.0.522\n",
+            Joined(host.Lines("REGISTER")));
+  // Plug-in table: 43 bytes is refused untouched, 44 is filled and nothing behind event changes.
+  EXPECT_EQ(3, host.Do("entry 43"));
+  EXPECT_EQ(0, host.Do("entry 44"));
+  EXPECT_EQ("ENTRY result=3 size=43 version=cccc functions=0 event=untouched changedBehindEvent=0\n"
+            "ENTRY result=0 size=44 version=6 functions=9 event=null changedBehindEvent=0\n",
+            Joined(host.Lines("ENTRY")));
+  // Browser table: major version 1 and 51 bytes are refused, yet the table is kept: the next
+  // instance allocates through it.
+  struct Row { const char* command; LRESULT expected; } rows[] = {
+      {"init 52 0x100", 8}, {"init 51 0x0", 3}, {"init 52 0x0", 0}, {"init 52 0x00ff", 0},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.expected, host.Do(r.command)) << r.command;
+  EXPECT_EQ(0, host.Do("shutdown"));  // forgets the table
+  EXPECT_EQ(8, host.Do("init 52 0x100"));
+  EXPECT_EQ(0, host.Do("new 0"));
+  EXPECT_EQ(1u, host.Lines("MEMALLOC 8").size() + host.Lines("MEMALLOC 16").size());
+  EXPECT_EQ(0, host.Do("shutdown"));
+}
+
+TEST(Plugin, InstancesStreamsAndArgumentsTheBrowserMayGetWrong) {
+  Host host;
+  host.Ready(1);
+  EXPECT_EQ(0, host.Do("stream 0"));
+  EXPECT_EQ("STREAM 0 new=0 type=3 ready=268435455 written=1000 destroy=0\n", Joined(host.Lines("STREAM")));
+  EXPECT_EQ(0, host.Do("nullinstance"));
+  EXPECT_EQ("NULLINSTANCE new=2 destroy=2 setwindow=2 newstream=2 destroystream=2 stype=1 pluginPrinted=0\n",
+            Joined(host.Lines("NULLINSTANCE")));
+  EXPECT_EQ(1, host.Do("setwindow 0 none"));  // no window description
+  EXPECT_EQ(0, host.Do("setwindow 0 null"));  // the window taken away: nothing happens
+  // A failed allocation: out of memory, no record, and a window change is then refused.
+  host.Do("failalloc 1");
+  EXPECT_EQ(5, host.Do("new 1"));
+  EXPECT_EQ("NEW 1 result=5 pdata=null", host.Lines("NEW 1")[0].substr(0, 25));
+  host.Window(1, 0, 0, 50, 50);
+  EXPECT_EQ(1, host.Do("setwindow 1 1"));
+  EXPECT_EQ(0, host.Do("destroy 0"));
+  EXPECT_EQ(0, host.Do("destroy 1"));
+  EXPECT_EQ(2u, host.Lines("MEMALLOC").size());
+  EXPECT_EQ(1u, host.Lines("MEMFREE").size()) << "only the record that exists is freed";
+  EXPECT_TRUE(host.Lines("MEMFREE unknown").empty());
+  EXPECT_TRUE(host.Lines("UNEXPECTED").empty()) << Joined(host.Lines("UNEXPECTED"));
+}
+
+TEST(Plugin, TraceAsADebuggingParentSeesIt) {
+  App app;
+  std::vector<std::string> trace;
+  {
+    Host host(true);
+    ASSERT_TRUE(host.page());
+    host.Ready(1);
+    host.Window(0, 0, 0, 100, 100);
+    host.Do("setwindow 0 0");
+    host.Do("stream 0");
+    host.Do("print 0 full");
+    host.Do("destroy 0");
+    host.Do("shutdown");
+    PostMessageA(host.page(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(host.Ended(10000));
+    trace = host.Trace();
+  }
+  EXPECT_EQ("NP_GetEntryPoints\\n\nNP_Initialize\\n\nNPP_Initialize\\n\nNPP_New\\n\n\\n\n"
+            "NPP_SetWindow\\n\nNPP_NewStream\\n\nNPP_StreamAsFile\\n\nNPP_DestroyStream\\n\n"
+            "NPP_Print\\n\nNPP_Destroy\\n\n\\n\nNP_Shutdown\\n\nNPP_Shutdown\\n\n",
+            Joined(trace));
+}
+
+// win.ini [NVR] Exe names the stand-in with its log; the plug-in appends " PLUGIN window instance".
+TEST(Plugin, StartsTheApplicationWhenNoneRuns) {
+  bridge::TempFile launched("npl");
+  // Not ending in a quote: the profile reader would drop a pair of enclosing quotes.
+  bridge::ScopedAppPath exe(bridge::StandInCommand(launched.path, "--title launched"));
+  Host host;
+  host.Ready(1);
+  ASSERT_EQ(0, host.Do("new 1 high"));  // an instance reference with the top bit set
+  HWND window = host.Window(1, 0, 0, 100, 100);
+  ASSERT_EQ(0, host.Do("setwindow 1 1"));
+  std::string instance = host.Lines("NEW 1")[0].substr(host.Lines("NEW 1")[0].find("instance=") + 9);
+  ASSERT_EQ('-', instance[0]) << "the high instance prints negative: " << instance;
+  ASSERT_TRUE(bridge::WaitForLines(launched.path, "START", 1, 10000));
+  std::string start = bridge::LinesStartingWith(launched.path, "START")[0];
+  std::string tail = " PLUGIN " + std::to_string(reinterpret_cast<INT_PTR>(window)) + " " + instance;
+  EXPECT_EQ(tail, start.substr(start.size() - tail.size())) << start;
+  bridge::EndLaunchedStandIns();
+}
+
+// Without an Exe entry the default path is started; the stand-in copied there logs where the
+// environment tells it.
+TEST(Plugin, StartsTheDefaultPathWithoutAnExeEntry) {
+  bridge::TempFile launched("npd");
+  CreateDirectoryA("c:\\nvr", nullptr);
+  ASSERT_TRUE(CopyFileA(harness::BinPath("nvr_standin.exe").c_str(), "c:\\nvr\\nvr.exe", FALSE));
+  SetEnvironmentVariableA("NVR_STANDIN_LOG", launched.path.c_str());
+  {
+    bridge::ScopedAppPath cleared("");
+    WriteProfileStringA("NVR", "Exe", nullptr);
+    Host host;
+    host.Ready(1);
+    HWND window = host.Window(0, 0, 0, 100, 100);
+    ASSERT_EQ(0, host.Do("setwindow 0 0"));
+    ASSERT_TRUE(bridge::WaitForLines(launched.path, "START", 1, 10000));
+    std::string start = bridge::LinesStartingWith(launched.path, "START")[0];
+    EXPECT_NE(std::string::npos, start.find("c:\\nvr\\nvr.exe PLUGIN " +
+                                            std::to_string(reinterpret_cast<INT_PTR>(window)) + " "))
+        << start;
+    bridge::EndLaunchedStandIns();
+  }
+  SetEnvironmentVariableA("NVR_STANDIN_LOG", nullptr);
+  harness::WaitUntil([] { return DeleteFileA("c:\\nvr\\nvr.exe") != 0; }, 5000);
+  RemoveDirectoryA("c:\\nvr");
+}
+
+// The running application: asked to show itself unless engaged elsewhere; not asked when it is
+// already inside the plug-in window. Engaged or not, every change of window decides anew.
+TEST(Plugin, HandsTheWindowToTheRunningApplication) {
+  struct Row { const char* reply; bool inside; bool asked; bool shown; } rows[] = {
+      {"0", false, true, true},
+      {"1", false, true, false},
+      {"0x10000", false, true, true},  // only the low 16 bits count here
+      {"1", true, false, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string("engaged reply ") + r.reply + (r.inside ? ", inside" : ""));
+    App app(std::string("--reply 3174=") + r.reply);
+    ASSERT_TRUE(app.window);
+    Host host;
+    host.Ready(1);
+    HWND window = host.Window(0, 0, 0, 100, 100);
+    if (r.inside) {
+      SetWindowLongA(app.window, GWL_STYLE, WS_CHILD | WS_VISIBLE);
+      SetParent(app.window, window);
+    }
+    ASSERT_EQ(0, host.Do("setwindow 0 0"));
+    // A later window change brings another handle: not subclassed, but named to the application.
+    HWND other = host.Window(1, 200, 0, 50, 50);
+    ASSERT_EQ(0, host.Do("setwindow 0 1"));
+    // Print requests reach the application only for an instance with a window; the embedded one
+    // comes last, so its arrival means the other would have arrived already.
+    host.Do("new 3");
+    EXPECT_EQ(1, host.Do("print 3 full"));
+    EXPECT_EQ(0, host.Do("print 0 embed")) << "an embedded print request is left untouched";
+    ASSERT_TRUE(app.WaitFor("PRINT"));
+    EXPECT_EQ(1u, app.Lines("PRINT").size());
+    EXPECT_EQ(r.asked ? 2u : 0u, app.Lines("QUERYENGAGED").size());
+    std::vector<std::string> shown = app.Lines("SHOWAGAIN");
+    std::string instance = host.Lines("NEW 0")[0].substr(host.Lines("NEW 0")[0].find("instance=") + 9);
+    if (r.shown) {
+      ASSERT_EQ(2u, shown.size());
+      EXPECT_EQ("SHOWAGAIN " + bridge::Hex(reinterpret_cast<UINT_PTR>(window)) + " " + instance, shown[0]);
+      EXPECT_EQ("SHOWAGAIN " + bridge::Hex(reinterpret_cast<UINT_PTR>(other)) + " " + instance, shown[1]);
+    } else {
+      EXPECT_TRUE(shown.empty()) << Joined(shown);
+    }
+    if (r.inside) SetParent(app.window, nullptr);
+    // The second window was never subclassed: its probe answers as the browser's own procedure.
+    host.Do("text 1 other");
+    SendMessageA(other, RegisterWindowMessageA(QUIB_WHOAMI_NAME), WHOAMI_STATUSTEXT, 0);
+    EXPECT_TRUE(host.Lines("STATUS").empty());
+    EXPECT_EQ(1u, host.Lines("SAVED whoami 4").size());
+  }
+}
+
+// A hung application neither freezes the browser nor counts as running: it is started anew.
+TEST(Plugin, HungApplicationDoesNotHoldTheBrowser) {
+  App app;
+  ASSERT_TRUE(app.window);
+  bridge::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+  PostMessageA(app.window, WM_APP + 1, 0, 0);  // the stand-in stops pumping
+  ASSERT_TRUE(app.WaitFor("HANG"));
+  Host host;
+  host.Ready(1);
+  host.Window(0, 0, 0, 100, 100);
+  EXPECT_EQ(0, host.Do("setwindow 0 0"));
+  EXPECT_EQ(0, host.Do("destroy 0"));
+  EXPECT_TRUE(app.Lines("QUERYENGAGED").empty());
+}
+// The placeholder while the application is engaged elsewhere (all 32 bits of its reply count):
+// black, the logo centred and cut equally; otherwise the browser's own painting.
+TEST(Plugin, PaintsThePlaceholderWhileTheApplicationIsEngaged) {
+  Logo logo;
+  ASSERT_EQ(500, logo.width);
+  struct Row { const char* reply; bool placeholder; } rows[] = {
+      {"1", true}, {"0x10000", true}, {"0", false}, {nullptr, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.reply ? std::string("engaged reply ") + r.reply : std::string("no application"));
+    bridge::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+    std::unique_ptr<App> app(r.reply ? new App(std::string("--reply 3174=") + r.reply) : nullptr);
+    Host host;
+    host.Ready(2);
+    // Cut on all four sides, and one pixel short of the image's width: both start at the offsets.
+    struct Place { int x, y, width, height, originX, originY; } places[] = {
+        {0, 0, 400, 200, -50, -35}, {0, 250, 499, 270, 0, 0}};
+    for (int i = 0; i < 2; ++i) {
+      const Place& p = places[i];
+      HWND window = host.Window(i, p.x, p.y, p.width, p.height);
+      host.Do("setwindow " + std::to_string(i) + " " + std::to_string(i));
+      size_t erased = host.Lines("SAVED erase").size(), painted = host.Lines("SAVED paint").size();
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+      // The placeholder turns the browser's green black; the browser's own paint is logged.
+      EXPECT_TRUE(harness::WaitUntil([&] {
+        return r.placeholder ? ScreenPixels(p.x, p.y, 1, 1)[0] == 0 : host.Lines("SAVED paint").size() > painted;
+      }, 5000));
+      EXPECT_EQ(erased, host.Lines("SAVED erase").size()) << "background erasing is the plug-in's own";
+      if (!r.placeholder) continue;
+      // The middle row and column, pixel for pixel against the logo at the expected origin.
+      std::vector<DWORD> row = ScreenPixels(p.x, p.y + p.height / 2, p.width, 1);
+      std::vector<DWORD> column = ScreenPixels(p.x + p.width / 2, p.y, 1, p.height);
+      int wrong = 0;
+      for (int x = 0; x < p.width; ++x) wrong += row[x] != logo.At(x - p.originX, p.height / 2 - p.originY);
+      for (int y = 0; y < p.height; ++y) wrong += column[y] != logo.At(p.width / 2 - p.originX, y - p.originY);
+      EXPECT_EQ(0, wrong) << "window " << i;
+      if (i == 0 && getenv("NVR_KEEP_SHOTS")) host.Do(std::string("shot ") + getenv("NVR_KEEP_SHOTS"));
+    }
+  }
+}
+
+// Status text on the application's request, scrolling passed on, other probes to the browser's
+// own procedure.
+TEST(Plugin, WindowServesStatusScrollAndProbes) {
+  UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
+  for (bool running : {true, false}) {
+    SCOPED_TRACE(running ? "application running" : "no application");
+    bridge::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+    std::unique_ptr<App> app(running ? new App("--reply 3179=0x1234 --reply 3180=0x4321") : nullptr);
+    Host host;
+    host.Ready(1);
+    HWND window = host.Window(0, 0, 0, 100, 100);
+    host.Do("setwindow 0 0");
+    host.Do("text 0 " + std::string(300, 'x'));
+    EXPECT_EQ(0, SendMessageA(window, whoAmI, WHOAMI_STATUSTEXT, 0));
+    EXPECT_EQ("STATUS instance=0 length=255 text=" + std::string(255, 'x'), Joined(host.Lines("STATUS")).substr(0, 289));
+    EXPECT_EQ(0x5A5A, SendMessageA(window, whoAmI, WHOAMI_APP, 0));
+    EXPECT_EQ(running ? 0x1234 : 0x77, SendMessageA(window, WM_VSCROLL, 5, 0));
+    EXPECT_EQ(running ? 0x4321 : 0x77, SendMessageA(window, WM_HSCROLL, 6, 0));
+    EXPECT_EQ(running ? 0u : 2u, host.Lines("SAVED vscroll").size() + host.Lines("SAVED hscroll").size());
+    if (running) {
+      EXPECT_EQ("VSCROLL 5 0\nHSCROLL 6 0\n", Joined(app->Lines("VSCROLL")) + Joined(app->Lines("HSCROLL")));
+    }
+  }
+}
+
+// Destruction: "PluginClosing" while the window is still the plug-in's (the stand-in then asks
+// it for its status text), the procedure put back, the record freed; a window already gone is
+// not touched; with several instances each window keeps naming its own, whatever the order.
+TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
+  UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
+  for (int first : {0, 1}) {
+    SCOPED_TRACE("instance " + std::to_string(first) + " destroyed first");
+    App app;
+    Host host;
+    host.Ready(4);
+    HWND windows[3];
+    for (int i = 2; i >= 0; --i) {  // instance 0's window last: the one the application was shown in
+      windows[i] = host.Window(i, i * 110, 0, 100, 100);
+      host.Do("text " + std::to_string(i) + " page " + std::to_string(i));
+      host.Do("setwindow " + std::to_string(i) + " " + std::to_string(i));
+    }
+    ASSERT_TRUE(app.WaitFor("SHOWAGAIN", 3));
+    for (int id : {first, 1 - first}) EXPECT_EQ(0, host.Do("destroy " + std::to_string(id)));
+    EXPECT_EQ(2u, app.Lines("CLOSING").size());
+    std::vector<std::string> status = host.Lines("STATUS");
+    ASSERT_FALSE(status.empty()) << "the application's question during PluginClosing went unanswered";
+    EXPECT_EQ("STATUS instance=0 length=6 text=page 0", status[0]);
+    // Put back: the probes now reach the browser's own procedure. The third still names itself.
+    host.Lines("SAVED whoami 4");
+    size_t before = host.Lines("SAVED whoami 4").size();
+    SendMessageA(windows[0], whoAmI, WHOAMI_STATUSTEXT, 0);
+    SendMessageA(windows[1], whoAmI, WHOAMI_STATUSTEXT, 0);
+    SendMessageA(windows[2], whoAmI, WHOAMI_STATUSTEXT, 0);
+    EXPECT_EQ(before + 2, host.Lines("SAVED whoami 4").size());
+    EXPECT_EQ("STATUS instance=2 length=6 text=page 2", host.Lines("STATUS").back());
+    // A window gone before its instance, and an instance that never had one.
+    EXPECT_EQ(0, host.Do("destroywindow 2"));
+    EXPECT_EQ(0, host.Do("destroy 2"));
+    EXPECT_EQ(0, host.Do("destroy 3"));
+    host.Do("failalloc 1");
+    EXPECT_EQ(5, host.Do("new 4"));
+    EXPECT_EQ(0, host.Do("destroy 4"));  // no record, yet the application is told
+    EXPECT_EQ(5u, app.Lines("CLOSING").size());
+    EXPECT_EQ(4u, host.Lines("MEMFREE").size());
+    EXPECT_TRUE(host.Lines("MEMFREE unknown").empty());
+  }
+}
+}  // namespace
