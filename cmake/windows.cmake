@@ -114,6 +114,22 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
       --stub GetVersionExA=4:1:${record} --expect eax=${expected} --expect GetVersionExA.*arg1=148
       --expect popped=0)
   endforeach()
+  # The plug-in's exports in the emulator, bound to a trace stub: results and stdcall clean-up of
+  # the i686 code itself, on any machine. A table is SIZE (16 bits), VERSION (16 bits), zeros.
+  set(plugin /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/emulate-export ${DIST_DIR}/NPNVR.DLL)
+  string(REPEAT 00 56 zeros)
+  foreach(row NP_GetEntryPoints:2b000000:3:4 NP_GetEntryPoints:2c000000:0:4
+              NP_Initialize:34000001:8:4 NP_Initialize:33000000:3:4 NP_Initialize:3400ff00:0:4)
+    string(REPLACE ":" ";" row ${row})
+    list(GET row 0 export)
+    list(GET row 1 head)
+    list(GET row 2 result)
+    list(GET row 3 popped)
+    add_test(NAME deliverables.plugin.${export}.${head} COMMAND ${plugin} ${export} buf:${head}${zeros}
+      --bind --stub OutputDebugStringA=4:0 --expect eax=${result} --expect popped=${popped})
+  endforeach()
+  add_test(NAME deliverables.plugin.NP_Shutdown COMMAND ${plugin} NP_Shutdown
+    --bind --stub OutputDebugStringA=4:0 --expect eax=0 --expect popped=0)
 endif()
 
 # Benchmarks: built with the rest, run by `make bench`.
