@@ -1,5 +1,6 @@
 #include "saver/bridge/app_launch_win.h"
 
+#include "common/app_profile.h"
 #include "common/link_protocol.h"
 #include "saver/bridge/launch_wait.h"
 #include "saver/bridge/os_type.h"
@@ -12,10 +13,6 @@ DWORD appStoppedAnswering = 0;
 
 namespace {
 
-const DWORD APP_PATH_SIZE = 260;
-const char APP_PATH_SECTION[] = "NVR";
-const char APP_PATH_KEY[] = "Exe";
-const char APP_PATH_DEFAULT[] = "c:\\nvr\\nvr.exe";
 char launchDesktop[] = "WinSta0\\Default";
 const UINT LAUNCH_SHOW_ELSEWHERE = SW_SHOWMINNOACTIVE;
 
@@ -89,7 +86,7 @@ DWORD FindOrLaunchMainApplication(void) {
   appWindow = FindMainApplication();
   if (!appWindow) {
     char commandLine[APP_PATH_SIZE];
-    GetProfileStringA(APP_PATH_SECTION, APP_PATH_KEY, APP_PATH_DEFAULT, commandLine,
+    GetProfileStringA(APP_PROFILE_SECTION, APP_PROFILE_KEY, APP_DEFAULT_PATH, commandLine,
                       sizeof commandLine);
     if (!LaunchSucceeded(LaunchApplication(commandLine)) || !WaitForApplication()) {
       appWindow = nullptr;
