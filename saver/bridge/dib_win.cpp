@@ -1,5 +1,15 @@
 #include "saver/bridge/dib_win.h"
 
+// The reader's own copies of the published layouts and codes, held against the platform's.
+static_assert(DIB_FILE_HEADER_SIZE == sizeof(BITMAPFILEHEADER), "BITMAPFILEHEADER");
+static_assert(DIB_INFO_HEADER_SIZE == sizeof(BITMAPINFOHEADER), "BITMAPINFOHEADER");
+static_assert(sizeof(DibInfoHeader) == sizeof(BITMAPINFOHEADER), "DibInfoHeader");
+static_assert(DIB_CORE_HEADER_SIZE == sizeof(BITMAPCOREHEADER), "BITMAPCOREHEADER");
+static_assert(DIB_RGBQUAD_SIZE == sizeof(RGBQUAD), "RGBQUAD");
+static_assert(DIB_RGBTRIPLE_SIZE == sizeof(RGBTRIPLE), "RGBTRIPLE");
+static_assert(DIB_BI_RGB == BI_RGB && DIB_BI_RLE8 == BI_RLE8 && DIB_BI_RLE4 == BI_RLE4,
+              "compression codes");
+
 namespace {
 
 // The cursor that showed when MakeDeviceBitmap began; shown again when it ends.

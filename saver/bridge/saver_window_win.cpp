@@ -7,6 +7,16 @@
 #include "saver/host/dismissal_win.h"
 #include "saver/host/frame_state_win.h"
 
+// The reply table names the platform's messages by number.
+static_assert(MSG_CLOSE == WM_CLOSE, "MSG_CLOSE");
+static_assert(MSG_SETCURSOR == WM_SETCURSOR, "MSG_SETCURSOR");
+static_assert(MSG_KEYDOWN == WM_KEYDOWN, "MSG_KEYDOWN");
+static_assert(MSG_KEYUP == WM_KEYUP, "MSG_KEYUP");
+static_assert(MSG_MOUSEMOVE == WM_MOUSEMOVE, "MSG_MOUSEMOVE");
+static_assert(MSG_LBUTTONDOWN == WM_LBUTTONDOWN, "MSG_LBUTTONDOWN");
+static_assert(MSG_RBUTTONDOWN == WM_RBUTTONDOWN, "MSG_RBUTTONDOWN");
+static_assert(MSG_MBUTTONDOWN == WM_MBUTTONDOWN, "MSG_MBUTTONDOWN");
+
 namespace {
 
 struct SaverWindowState {
