@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "common/app_search_win.h"
+#include "saver/bridge/bridge_state_win.h"
 
 // Time-outs of the synchronous messages to the application. A healthy application answers far
 // sooner; a hung one must not freeze the saver or keep it from ending.
@@ -16,12 +17,6 @@ const UINT APP_ENDING_TIMEOUT_MS = 1000;    // LM_SAVERENDING
 // once; each pass probes every window of the system, so a longer pause keeps the idle wait
 // cheap, and the application is still found within this much of its window's creation.
 const DWORD APP_WAIT_PAUSE_MS = 20;
-
-extern HWND appWindow;         // the application's window, or null
-extern HWND reactivateWindow;  // activated again when the saver window goes
-// Set once a message to appWindow failed or timed out: it is not asked again in this run, so
-// a hung application costs one time-out, not one per message.
-extern DWORD appStoppedAnswering;
 
 // 1 when the application is known and activated, 0 when it was neither found nor started.
 DWORD FindOrLaunchMainApplication(void);

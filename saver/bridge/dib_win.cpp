@@ -1,5 +1,7 @@
 #include "saver/bridge/dib_win.h"
 
+#include "saver/bridge/bridge_state_win.h"
+
 // The reader's own copies of the published layouts and codes, held against the platform's.
 static_assert(DIB_FILE_HEADER_SIZE == sizeof(BITMAPFILEHEADER), "BITMAPFILEHEADER");
 static_assert(DIB_INFO_HEADER_SIZE == sizeof(BITMAPINFOHEADER), "BITMAPINFOHEADER");
@@ -11,9 +13,6 @@ static_assert(DIB_BI_RGB == BI_RGB && DIB_BI_RLE8 == BI_RLE8 && DIB_BI_RLE4 == B
               "compression codes");
 
 namespace {
-
-// The cursor that showed when MakeDeviceBitmap began; shown again when it ends.
-HCURSOR savedCursor;
 
 uint32_t FileRead(void* context, void* buffer, uint32_t count) {
   UINT got = _lread(*static_cast<HFILE*>(context), buffer, count);
@@ -64,10 +63,10 @@ HGLOBAL ReadDibFile(LPCSTR path) {
 }
 
 HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
-  savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  bridgeState.savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   const uint8_t* bytes = packedDib ? static_cast<const uint8_t*>(GlobalLock(packedDib)) : nullptr;
   if (!bytes) {
-    SetCursor(savedCursor);
+    SetCursor(bridgeState.savedCursor);
     return nullptr;
   }
   // The block may come from anywhere: GDI reads the header, table and rows it describes, so they
@@ -76,7 +75,7 @@ HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
   if (size > DIB_MAX_BLOCK_SIZE) size = DIB_MAX_BLOCK_SIZE;
   if (!DibBlockIsSound(bytes, static_cast<uint32_t>(size), 1)) {
     GlobalUnlock(packedDib);
-    SetCursor(savedCursor);
+    SetCursor(bridgeState.savedCursor);
     return nullptr;
   }
   const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
@@ -96,6 +95,6 @@ HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
     ReleaseDC(nullptr, screen);
   }
   GlobalUnlock(packedDib);
-  SetCursor(savedCursor);
+  SetCursor(bridgeState.savedCursor);
   return bitmap;
 }

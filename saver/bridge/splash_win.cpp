@@ -2,6 +2,7 @@
 
 #include "common/app_profile.h"
 #include "saver/bridge/app_launch_win.h"
+#include "saver/bridge/bridge_state_win.h"
 #include "saver/bridge/dib_win.h"
 #include "saver/bridge/splash_path.h"
 
@@ -53,7 +54,7 @@ HBITMAP LoadSplashBitmap(DWORD preview) {
   HGLOBAL packedDib = ReadDibFile(picturePath);
   if (!packedDib) return nullptr;
   // Bounded: an application that has hung gives no palette instead of a frozen saver.
-  HPALETTE palette = appWindow ? AskApplicationPalette() : nullptr;
+  HPALETTE palette = bridgeState.appWindow ? AskApplicationPalette() : nullptr;
   HBITMAP bitmap = MakeDeviceBitmap(packedDib, palette);
   GlobalFree(packedDib);
   return bitmap;
