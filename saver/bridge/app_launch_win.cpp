@@ -2,6 +2,7 @@
 
 #include "common/app_profile.h"
 #include "common/link_protocol.h"
+#include "saver/bridge/bridge_state_win.h"
 #include "saver/bridge/launch_wait.h"
 #include "saver/bridge/os_type.h"
 #include "saver/bridge/os_type_win.h"

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include "common/app_search_win.h"
-#include "saver/bridge/bridge_state_win.h"
 
 // Time-outs of the synchronous messages to the application. A healthy application answers far
 // sooner; a hung one must not freeze the saver or keep it from ending.
@@ -27,8 +26,8 @@ void ReleaseMainApplication(void);
 // 1 when the window's client area differs from the desktop's (a preview), 0 when equal.
 DWORD IsPreviewWindow(HWND window);
 
-// Sends message to appWindow, bounded by timeoutMs. 1 with *reply set when it answered in
-// time; 0 (and *reply 0) when there is no application or it failed or timed out.
+// Sends message to bridgeState.appWindow, bounded by timeoutMs. 1 with *reply set when it
+// answered in time; 0 (and *reply 0) when there is no application or it failed or timed out.
 DWORD SendToApplication(UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
                         LRESULT* reply);
 

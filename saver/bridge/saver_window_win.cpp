@@ -85,8 +85,8 @@ LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (!s.startedNoticeSent) {
     s.startedNoticeSent = 1;
-    if (bridgeState.appWindow)
-      PostMessageA(bridgeState.appWindow, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(window),
+    if (s.appWindow)
+      PostMessageA(s.appWindow, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(window),
                    static_cast<LPARAM>(GetCurrentProcessId()));
   }
   if (s.isPreview) return 0;
