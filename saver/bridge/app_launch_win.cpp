@@ -1,22 +1,16 @@
 #include "saver/bridge/app_launch_win.h"
 
+#include "common/app_profile.h"
 #include "common/link_protocol.h"
+#include "saver/bridge/bridge_state_win.h"
 #include "saver/bridge/launch_wait.h"
 #include "saver/bridge/os_type.h"
 #include "saver/bridge/os_type_win.h"
 #include "saver/host/frame_state_win.h"
 
-HWND appWindow = nullptr;
-HWND reactivateWindow = nullptr;
-DWORD appStoppedAnswering = 0;
-
 namespace {
 
-const DWORD APP_PATH_SIZE = 260;
-const char APP_PATH_SECTION[] = "NVR";
-const char APP_PATH_KEY[] = "Exe";
-const char APP_PATH_DEFAULT[] = "c:\\nvr\\nvr.exe";
-char launchDesktop[] = "WinSta0\\Default";
+const char LAUNCH_DESKTOP[] = "WinSta0\\Default";
 const UINT LAUNCH_SHOW_ELSEWHERE = SW_SHOWMINNOACTIVE;
 
 // Starts the application command line; the outcome follows WinExec's convention.
@@ -26,7 +20,7 @@ UINT LaunchApplication(char* commandLine) {
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
-  startup.lpDesktop = launchDesktop;
+  startup.lpDesktop = const_cast<char*>(LAUNCH_DESKTOP);  // only read, though not declared so
   startup.wShowWindow = SW_SHOW;  // dwFlags stays 0, so the application picks its own show state
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
@@ -55,8 +49,8 @@ DWORD WaitForApplication(void) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    appWindow = FindMainApplication();
-    if (appWindow) return 1;
+    bridgeState.appWindow = FindMainApplication();
+    if (bridgeState.appWindow) return 1;
     // Sleep until input arrives or the pause is over, so an idle wait costs no CPU.
     MsgWaitForMultipleObjects(0, nullptr, FALSE, APP_WAIT_PAUSE_MS, QS_ALLINPUT);
   }
@@ -67,11 +61,11 @@ DWORD WaitForApplication(void) {
 DWORD SendToApplication(UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
                         LRESULT* reply) {
   *reply = 0;
-  if (!appWindow || appStoppedAnswering) return 0;
+  if (!bridgeState.appWindow || bridgeState.appStoppedAnswering) return 0;
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutA(appWindow, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
-                           &answer)) {
-    appStoppedAnswering = 1;
+  if (!SendMessageTimeoutA(bridgeState.appWindow, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                           timeoutMs, &answer)) {
+    bridgeState.appStoppedAnswering = 1;
     return 0;
   }
   *reply = static_cast<LRESULT>(answer);
@@ -85,39 +79,40 @@ HPALETTE AskApplicationPalette(void) {
 }
 
 DWORD FindOrLaunchMainApplication(void) {
-  appStoppedAnswering = 0;
-  appWindow = FindMainApplication();
-  if (!appWindow) {
+  bridgeState.appStoppedAnswering = 0;
+  bridgeState.appWindow = FindMainApplication();
+  if (!bridgeState.appWindow) {
     char commandLine[APP_PATH_SIZE];
-    GetProfileStringA(APP_PATH_SECTION, APP_PATH_KEY, APP_PATH_DEFAULT, commandLine,
+    GetProfileStringA(APP_PROFILE_SECTION, APP_PROFILE_KEY, APP_DEFAULT_PATH, commandLine,
                       sizeof commandLine);
     if (!LaunchSucceeded(LaunchApplication(commandLine)) || !WaitForApplication()) {
-      appWindow = nullptr;
+      bridgeState.appWindow = nullptr;
       return 0;
     }
   }
-  reactivateWindow = SetActiveWindow(appWindow);
+  bridgeState.reactivateWindow = SetActiveWindow(bridgeState.appWindow);
   return 1;
 }
 
 void ReleaseMainApplication(void) {
-  if (appWindow) {
+  if (bridgeState.appWindow) {
     // Sent even to an application that once failed to answer: it may have recovered, and the
     // time-out keeps a dead one from holding up the end.
     DWORD_PTR ignored;
-    SendMessageTimeoutA(appWindow, LM_SAVERENDING, reinterpret_cast<WPARAM>(frameState.saverWindow),
-                        0, SMTO_ABORTIFHUNG, APP_ENDING_TIMEOUT_MS, &ignored);
+    SendMessageTimeoutA(bridgeState.appWindow, LM_SAVERENDING,
+                        reinterpret_cast<WPARAM>(frameState.saverWindow), 0, SMTO_ABORTIFHUNG,
+                        APP_ENDING_TIMEOUT_MS, &ignored);
   }
-  if (reactivateWindow) {
+  if (bridgeState.reactivateWindow) {
     // SetActiveWindow only works within this thread; the application's window, named by
     // WHOAMI_REACTIVATE, belongs to another program and must be brought to the foreground.
-    if (GetWindowThreadProcessId(reactivateWindow, nullptr) == GetCurrentThreadId())
-      SetActiveWindow(reactivateWindow);
+    if (GetWindowThreadProcessId(bridgeState.reactivateWindow, nullptr) == GetCurrentThreadId())
+      SetActiveWindow(bridgeState.reactivateWindow);
     else
-      SetForegroundWindow(reactivateWindow);
-    reactivateWindow = nullptr;
+      SetForegroundWindow(bridgeState.reactivateWindow);
+    bridgeState.reactivateWindow = nullptr;
   }
-  appWindow = nullptr;
+  bridgeState.appWindow = nullptr;
 }
 
 DWORD IsPreviewWindow(HWND window) {

@@ -17,12 +17,6 @@ const UINT APP_ENDING_TIMEOUT_MS = 1000;    // LM_SAVERENDING
 // cheap, and the application is still found within this much of its window's creation.
 const DWORD APP_WAIT_PAUSE_MS = 20;
 
-extern HWND appWindow;         // the application's window, or null
-extern HWND reactivateWindow;  // activated again when the saver window goes
-// Set once a message to appWindow failed or timed out: it is not asked again in this run, so
-// a hung application costs one time-out, not one per message.
-extern DWORD appStoppedAnswering;
-
 // 1 when the application is known and activated, 0 when it was neither found nor started.
 DWORD FindOrLaunchMainApplication(void);
 
@@ -32,8 +26,8 @@ void ReleaseMainApplication(void);
 // 1 when the window's client area differs from the desktop's (a preview), 0 when equal.
 DWORD IsPreviewWindow(HWND window);
 
-// Sends message to appWindow, bounded by timeoutMs. 1 with *reply set when it answered in
-// time; 0 (and *reply 0) when there is no application or it failed or timed out.
+// Sends message to bridgeState.appWindow, bounded by timeoutMs. 1 with *reply set when it
+// answered in time; 0 (and *reply 0) when there is no application or it failed or timed out.
 DWORD SendToApplication(UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs,
                         LRESULT* reply);
 

@@ -1,9 +1,18 @@
 #include "saver/bridge/dib_win.h"
 
-namespace {
+#include "saver/bridge/bridge_state_win.h"
 
-// The cursor that showed when MakeDeviceBitmap began; shown again when it ends.
-HCURSOR savedCursor;
+// The reader's own copies of the published layouts and codes, held against the platform's.
+static_assert(DIB_FILE_HEADER_SIZE == sizeof(BITMAPFILEHEADER), "BITMAPFILEHEADER");
+static_assert(DIB_INFO_HEADER_SIZE == sizeof(BITMAPINFOHEADER), "BITMAPINFOHEADER");
+static_assert(sizeof(DibInfoHeader) == sizeof(BITMAPINFOHEADER), "DibInfoHeader");
+static_assert(DIB_CORE_HEADER_SIZE == sizeof(BITMAPCOREHEADER), "BITMAPCOREHEADER");
+static_assert(DIB_RGBQUAD_SIZE == sizeof(RGBQUAD), "RGBQUAD");
+static_assert(DIB_RGBTRIPLE_SIZE == sizeof(RGBTRIPLE), "RGBTRIPLE");
+static_assert(DIB_BI_RGB == BI_RGB && DIB_BI_RLE8 == BI_RLE8 && DIB_BI_RLE4 == BI_RLE4,
+              "compression codes");
+
+namespace {
 
 uint32_t FileRead(void* context, void* buffer, uint32_t count) {
   UINT got = _lread(*static_cast<HFILE*>(context), buffer, count);
@@ -54,10 +63,10 @@ HGLOBAL ReadDibFile(LPCSTR path) {
 }
 
 HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
-  savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  bridgeState.savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   const uint8_t* bytes = packedDib ? static_cast<const uint8_t*>(GlobalLock(packedDib)) : nullptr;
   if (!bytes) {
-    SetCursor(savedCursor);
+    SetCursor(bridgeState.savedCursor);
     return nullptr;
   }
   // The block may come from anywhere: GDI reads the header, table and rows it describes, so they
@@ -66,7 +75,7 @@ HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
   if (size > DIB_MAX_BLOCK_SIZE) size = DIB_MAX_BLOCK_SIZE;
   if (!DibBlockIsSound(bytes, static_cast<uint32_t>(size), 1)) {
     GlobalUnlock(packedDib);
-    SetCursor(savedCursor);
+    SetCursor(bridgeState.savedCursor);
     return nullptr;
   }
   const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
@@ -86,6 +95,6 @@ HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
     ReleaseDC(nullptr, screen);
   }
   GlobalUnlock(packedDib);
-  SetCursor(savedCursor);
+  SetCursor(bridgeState.savedCursor);
   return bitmap;
 }

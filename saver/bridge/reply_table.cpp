@@ -1,16 +1,6 @@
 #include "saver/bridge/reply_table.h"
 
 namespace {
-// Message numbers of the platform that the table names.
-const uint32_t MSG_CLOSE = 0x0010;
-const uint32_t MSG_SETCURSOR = 0x0020;
-const uint32_t MSG_KEYDOWN = 0x0100;
-const uint32_t MSG_KEYUP = 0x0101;
-const uint32_t MSG_MOUSEMOVE = 0x0200;
-const uint32_t MSG_LBUTTONDOWN = 0x0201;
-const uint32_t MSG_RBUTTONDOWN = 0x0204;
-const uint32_t MSG_MBUTTONDOWN = 0x0207;
-
 // A WM_CLOSE reply of 1 keeps the saver; any other nonzero reply lets the close through.
 const intptr_t KEEP_SAVER = 1;
 }  // namespace

@@ -5,6 +5,19 @@
 
 #include <cstdint>
 
+// Message numbers of the platform that the table names; the Win32 side checks them against its
+// own WM_ values.
+enum : uint32_t {
+  MSG_CLOSE = 0x0010,
+  MSG_SETCURSOR = 0x0020,
+  MSG_KEYDOWN = 0x0100,
+  MSG_KEYUP = 0x0101,
+  MSG_MOUSEMOVE = 0x0200,
+  MSG_LBUTTONDOWN = 0x0201,
+  MSG_RBUTTONDOWN = 0x0204,
+  MSG_MBUTTONDOWN = 0x0207,
+};
+
 enum ReplyAction : uint32_t {
   REPLY_PASS_ON = 0,      // the message takes the saver's own rules
   REPLY_SWALLOW = 1,      // the result is 0 and nothing else happens

@@ -2,32 +2,32 @@
 
 #include "common/link_protocol.h"
 #include "saver/bridge/app_launch_win.h"
+#include "saver/bridge/bridge_state_win.h"
 #include "saver/bridge/reply_table.h"
 #include "saver/bridge/splash_win.h"
 #include "saver/host/dismissal_win.h"
 #include "saver/host/frame_state_win.h"
 
+// The reply table names the platform's messages by number.
+static_assert(MSG_CLOSE == WM_CLOSE, "MSG_CLOSE");
+static_assert(MSG_SETCURSOR == WM_SETCURSOR, "MSG_SETCURSOR");
+static_assert(MSG_KEYDOWN == WM_KEYDOWN, "MSG_KEYDOWN");
+static_assert(MSG_KEYUP == WM_KEYUP, "MSG_KEYUP");
+static_assert(MSG_MOUSEMOVE == WM_MOUSEMOVE, "MSG_MOUSEMOVE");
+static_assert(MSG_LBUTTONDOWN == WM_LBUTTONDOWN, "MSG_LBUTTONDOWN");
+static_assert(MSG_RBUTTONDOWN == WM_RBUTTONDOWN, "MSG_RBUTTONDOWN");
+static_assert(MSG_MBUTTONDOWN == WM_MBUTTONDOWN, "MSG_MBUTTONDOWN");
+
 namespace {
-
-struct SaverWindowState {
-  DWORD createdOnce;        // the preview test and the find-or-launch have run
-  DWORD isPreview;          // the window is the preview, not the full screen
-  DWORD paintedOnce;        // the splash was painted since the last WM_CREATE
-  DWORD startedNoticeSent;  // LM_SAVERSTARTED went out since the last WM_CREATE
-  HBITMAP splashBitmap;     // owned here, deleted at WM_DESTROY
-  SaverInputRecord inputRecord;  // reused for every forward; the last three fields stay 0
-};
-
-SaverWindowState saverWindowState;
 
 LRESULT AnswerWhoAmI(WPARAM code) {
   if (code == WHOAMI_SAVER) return 1;
-  if (code == WHOAMI_REACTIVATE) reactivateWindow = appWindow;
+  if (code == WHOAMI_REACTIVATE) bridgeState.reactivateWindow = bridgeState.appWindow;
   return 0;
 }
 
 LRESULT OnCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  SaverWindowState& s = saverWindowState;
+  BridgeState& s = bridgeState;
   s.paintedOnce = 0;
   s.startedNoticeSent = 0;
   if (!s.createdOnce) {
@@ -40,9 +40,9 @@ LRESULT OnCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (saverWindowState.splashBitmap) {
-    DeleteObject(saverWindowState.splashBitmap);
-    saverWindowState.splashBitmap = nullptr;
+  if (bridgeState.splashBitmap) {
+    DeleteObject(bridgeState.splashBitmap);
+    bridgeState.splashBitmap = nullptr;
   }
   ReleaseMainApplication();
   return DefaultInputProc(window, message, wParam, lParam);
@@ -50,8 +50,8 @@ LRESULT OnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // Draws the splash centred through a window device context, under the application's palette.
 void PaintSplash(HWND window) {
-  HPALETTE palette = appWindow ? AskApplicationPalette() : nullptr;
-  HBITMAP bitmap = saverWindowState.splashBitmap;
+  HPALETTE palette = bridgeState.appWindow ? AskApplicationPalette() : nullptr;
+  HBITMAP bitmap = bridgeState.splashBitmap;
   if (!bitmap) return;
   HDC windowDc = GetDC(window);
   if (!windowDc) return;
@@ -78,15 +78,15 @@ void PaintSplash(HWND window) {
 }
 
 LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  SaverWindowState& s = saverWindowState;
+  BridgeState& s = bridgeState;
   if (!s.paintedOnce || s.isPreview) {
     PaintSplash(window);
     s.paintedOnce = 1;
   }
   if (!s.startedNoticeSent) {
     s.startedNoticeSent = 1;
-    if (appWindow)
-      PostMessageA(appWindow, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(window),
+    if (s.appWindow)
+      PostMessageA(s.appWindow, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(window),
                    static_cast<LPARAM>(GetCurrentProcessId()));
   }
   if (s.isPreview) return 0;
@@ -109,8 +109,8 @@ void ReclaimActivation(HWND window) {
 
 // Offers the message to the application; its reply decides what becomes of it.
 LRESULT OfferToApplication(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!appWindow) return DefaultInputProc(window, message, wParam, lParam);
-  if (appStoppedAnswering) {
+  if (!bridgeState.appWindow) return DefaultInputProc(window, message, wParam, lParam);
+  if (bridgeState.appStoppedAnswering) {
     ReclaimActivation(window);
     return DefaultInputProc(window, message, wParam, lParam);
   }
@@ -121,7 +121,7 @@ LRESULT OfferToApplication(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   }
   if (answer != WHOAMI_APP) return DefaultInputProc(window, message, wParam, lParam);
 
-  SaverInputRecord& record = saverWindowState.inputRecord;
+  SaverInputRecord& record = bridgeState.inputRecord;
   // The record carries the platform's 32-bit values; handles fit in 32 bits.
   record.window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
   record.message = message;

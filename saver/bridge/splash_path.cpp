@@ -72,11 +72,12 @@ int MakePath(char* out, size_t outSize, const char* drive, const char* directory
     fits = Put(out, outSize, &used, letter, 2);
   }
   if (fits && directory && directory[0] != '\0') {
+    // Where the final character begins, found character by character, so that the trail byte of
+    // a double-byte character is never taken for it; a lead byte is never a separator.
     const char* last = directory;
     for (const char* p = directory; *p != '\0'; p += CharLength(p, isLeadByte)) last = p;
     fits = Put(out, outSize, &used, directory, std::strlen(directory));
-    // The final character counts only when it is a single byte: a trail byte of '\\' is not one.
-    if (fits && !(CharLength(last, isLeadByte) == 1 && IsSeparator(*last))) {
+    if (fits && !IsSeparator(*last)) {
       fits = Put(out, outSize, &used, "\\", 1);
     }
   }

@@ -5,14 +5,16 @@
 
 #include <cstddef>
 
+#include "common/app_profile.h"
+
 // Nonzero when byte starts a double-byte character in the code page in use; its next byte then
 // belongs to it and is never a separator.
 typedef int (*LeadBytePredicate)(unsigned char byte);
 
 enum : size_t {
-  PATH_SIZE = 260,       // every path buffer
-  DRIVE_SIZE = 3,        // a letter, ':' and the terminator
-  DIRECTORY_SIZE = 256,  // at most 255 bytes and the terminator
+  PATH_SIZE = APP_PATH_SIZE,  // every path buffer
+  DRIVE_SIZE = 3,             // a letter, ':' and the terminator
+  DIRECTORY_SIZE = 256,       // at most 255 bytes and the terminator
 };
 
 // Drive (the first two bytes when the second is ':') and directory (up to and including the last

@@ -1,14 +1,13 @@
 #include "saver/bridge/splash_win.h"
 
+#include "common/app_profile.h"
 #include "saver/bridge/app_launch_win.h"
+#include "saver/bridge/bridge_state_win.h"
 #include "saver/bridge/dib_win.h"
 #include "saver/bridge/splash_path.h"
 
 namespace {
 
-const char APP_SECTION[] = "NVR";
-const char APP_KEY[] = "Exe";
-const char APP_DEFAULT[] = "c:\\nvr\\nvr.exe";
 const char CONFIG_NAME[] = "nvr";
 const char CONFIG_EXTENSION[] = "cfg";
 const char CONFIG_SECTION[] = "nvr";
@@ -25,7 +24,8 @@ int IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte); }
 // other file, so the picture is then treated as missing.
 int PicturePath(DWORD preview, char* picturePath) {
   char commandLine[PATH_SIZE];
-  GetProfileStringA(APP_SECTION, APP_KEY, APP_DEFAULT, commandLine, sizeof commandLine);
+  GetProfileStringA(APP_PROFILE_SECTION, APP_PROFILE_KEY, APP_DEFAULT_PATH, commandLine,
+                    sizeof commandLine);
   char drive[DRIVE_SIZE];
   char directory[DIRECTORY_SIZE];
   if (!SplitPath(commandLine, drive, sizeof drive, directory, sizeof directory, &IsLeadByte)) {
@@ -54,7 +54,7 @@ HBITMAP LoadSplashBitmap(DWORD preview) {
   HGLOBAL packedDib = ReadDibFile(picturePath);
   if (!packedDib) return nullptr;
   // Bounded: an application that has hung gives no palette instead of a frozen saver.
-  HPALETTE palette = appWindow ? AskApplicationPalette() : nullptr;
+  HPALETTE palette = bridgeState.appWindow ? AskApplicationPalette() : nullptr;
   HBITMAP bitmap = MakeDeviceBitmap(packedDib, palette);
   GlobalFree(packedDib);
   return bitmap;

@@ -5,8 +5,6 @@
 
 namespace {
 
-typedef DWORD(WINAPI* PwdChangePasswordProc)(LPCSTR, HWND, DWORD, DWORD);
-
 void PostCloseRequest(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 // Movement is measured from where the cursor was remembered, not from the last message, so
@@ -78,50 +76,4 @@ DWORD VerifyPassword(HWND window) {
   if (!result) SetCursor(nullptr);
   frameState.lastVerifyTick = GetTickCount();
   return frameState.closeApproved;
-}
-
-void LoadPasswordModule(void) {
-  if (frameState.passwordModule) UnloadPasswordModule();
-  HKEY key;
-  if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key) != ERROR_SUCCESS) return;
-  DWORD usePassword = 0;
-  DWORD size = sizeof usePassword;
-  if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(&usePassword), &size) == ERROR_SUCCESS &&
-      usePassword) {
-    frameState.passwordModule = LoadLibraryA("PASSWORD.CPL");
-    if (frameState.passwordModule) {
-      frameState.verifyPasswordProc =
-          FindEntry<VerifyScreenSavePwdProc>(frameState.passwordModule, "VerifyScreenSavePwd");
-      if (frameState.verifyPasswordProc)
-        SetSaverRunning(TRUE);
-      else
-        UnloadPasswordModule();
-    }
-  }
-  RegCloseKey(key);
-}
-
-void UnloadPasswordModule(void) {
-  if (!frameState.passwordModule) return;
-  FreeLibrary(frameState.passwordModule);
-  frameState.passwordModule = nullptr;
-  // The running state was switched on exactly when the entry was found.
-  if (frameState.verifyPasswordProc) {
-    frameState.verifyPasswordProc = nullptr;
-    SetSaverRunning(FALSE);
-  }
-}
-
-BOOL SetSaverRunning(BOOL on) {
-  UINT previous = 0;
-  return SystemParametersInfoA(SPI_SCREENSAVERRUNNING, on ? 1 : 0, &previous, 0);
-}
-
-void ChangeSaverPassword(HWND owner) {
-  HMODULE mpr = LoadLibraryA("MPR.DLL");
-  if (!mpr) return;
-  PwdChangePasswordProc change = FindEntry<PwdChangePasswordProc>(mpr, "PwdChangePasswordA");
-  if (change) change("SCRSAVE", owner, 0, 0);
-  FreeLibrary(mpr);
 }

@@ -9,9 +9,5 @@
 // Last link of the saver window's chain: dismissal and password rules, then DefWindowProcA.
 LRESULT CALLBACK DefaultInputProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD VerifyPassword(HWND window);
-void LoadPasswordModule(void);
-void UnloadPasswordModule(void);
-BOOL SetSaverRunning(BOOL on);
-void ChangeSaverPassword(HWND owner);
 
 #endif

@@ -2,7 +2,7 @@
 
 #include "saver/host/command_line.h"
 #include "saver/host/config_dialog_win.h"
-#include "saver/host/dismissal_win.h"
+#include "saver/host/password_module_win.h"
 #include "saver/host/frame_state_win.h"
 #include "saver/host/frame_window_win.h"
 

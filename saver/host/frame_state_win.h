@@ -21,7 +21,7 @@ struct FrameState {
   ImmAssociateContextProc associateContextProc;
   HANDLE savedInputContext;         // the context detached from the saver window
   POINT rememberedCursor;           // where mouse movement is measured from
-  DWORD lastVerifyTick;             // when the last prompt ended; 0xFFFFFFFF = never
+  DWORD lastVerifyTick;             // when the last prompt ended; VERIFY_TICK_NEVER: not yet
 };
 
 extern FrameState frameState;

@@ -1,7 +1,7 @@
 #include "saver/host/frame_window_win.h"
 
 #include "saver/bridge/saver_window_win.h"
-#include "saver/host/dismissal_win.h"
+#include "saver/host/password_module_win.h"
 #include "saver/host/frame_state_win.h"
 #include "saver/resources/resource_ids.h"
 
