@@ -454,7 +454,10 @@ ScopedWinIni::ScopedWinIni(const char* section, const char* key, const char* val
   GetProfileStringA(section, key, none, old, sizeof old);
   had_ = strcmp(old, none) != 0;
   old_ = old;
-  WriteProfileStringA(section, key, value);
+  std::string written = value ? value : "";
+  size_t n = written.size();
+  if (n >= 2 && written[0] == '"' && written[n - 1] == '"') written = "\"" + written + "\"";
+  WriteProfileStringA(section, key, value ? written.c_str() : nullptr);
 }
 
 ScopedWinIni::~ScopedWinIni() {

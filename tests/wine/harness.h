@@ -170,7 +170,9 @@ class ScopedDllOverride {
   ScopedRegValue value_;
 };
 
-// A win.ini value (section, key); null value removes it for the life of the record.
+// A win.ini value (section, key); null value removes it for the life of the record. The profile
+// functions drop a pair of quotes that encloses the whole value; a value that begins and ends
+// with a quote is written inside one more pair, so that readers get it as given.
 class ScopedWinIni {
  public:
   ScopedWinIni(const char* section, const char* key, const char* value);
