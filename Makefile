@@ -11,8 +11,8 @@ JOBS ?= $(shell nproc)
 .PHONY: all deps build host win32 win64 test test-host test-wine demo bench fuzz clean
 
 # The Wine tests run the i686 build where the machine executes 32-bit x86 code, else the x86_64
-# build of the same sources (see tools/wine-bed).
-WINE_ARCH := $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 && echo win32 || echo win64)
+# build of the same sources (see tools/wine-arch).
+WINE_ARCH := $(shell tools/wine-arch)
 
 all: build
 

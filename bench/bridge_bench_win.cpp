@@ -14,18 +14,14 @@
 #include <vector>
 
 #include "common/link_protocol.h"
+#include "harness.h"
 
 namespace {
 
+using namespace harness;
+
 int ROUNDS = 7;
 const int MESSAGES = 2000;
-
-std::string BinPath(const char* file) {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string dir(path, n);
-  return dir.substr(0, dir.find_last_of("\\/") + 1) + file;
-}
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -43,80 +39,6 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-bool Start(PROCESS_INFORMATION& process, const std::string& commandLine) {
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  ZeroMemory(&process, sizeof process);
-  return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process) != 0;
-}
-
-void End(PROCESS_INFORMATION& process) {
-  if (!process.hProcess) return;
-  if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  ZeroMemory(&process, sizeof process);
-}
-
-struct WindowQuery {
-  DWORD pid;
-  const char* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-  WindowQuery* query = reinterpret_cast<WindowQuery*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char name[64];
-  GetClassNameA(window, name, sizeof name);
-  if (pid != query->pid || lstrcmpA(name, query->className) != 0) return TRUE;
-  query->found = window;
-  return FALSE;
-}
-
-HWND WaitForWindow(DWORD pid, const char* className) {
-  for (int i = 0; i < 2000; ++i) {
-    WindowQuery query = {pid, className, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-    if (query.found) return query.found;
-    Sleep(5);  // another process's window has no event to wait on
-  }
-  return nullptr;
-}
-
-// Waits until the window's thread holds the keyboard, so that a key press reaches it.
-bool WaitForKeyboard(HWND window) {
-  DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  for (int i = 0; i < 1000; ++i) {
-    GUITHREADINFO info;
-    ZeroMemory(&info, sizeof info);
-    info.cbSize = sizeof info;
-    if (GetGUIThreadInfo(thread, &info) && info.hwndActive == window &&
-        GetForegroundWindow() == window)
-      return true;
-    Sleep(5);
-  }
-  return false;
-}
-
-void PressKey() {
-  INPUT input[2];
-  ZeroMemory(input, sizeof input);
-  input[0].type = INPUT_KEYBOARD;
-  input[0].ki.wVk = 'A';
-  input[1] = input[0];
-  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, input, sizeof(INPUT));
-}
-
 struct Lifetime {
   double toShown;  // start to the event
   double toExit;   // key press to the process's end
@@ -128,29 +50,29 @@ struct Lifetime {
 Lifetime TimeLife(const std::string& commandLine, HANDLE shown, const char* className) {
   Lifetime life = {0, 0, false};
   ResetEvent(shown);
-  PROCESS_INFORMATION process;
+  Child process;
   double begin = Now();
   if (!Start(process, commandLine)) return life;
   if (WaitForSingleObject(shown, 20000) != WAIT_OBJECT_0) {
     printf("  %s: no sign of life\n", className);
-    End(process);
     return life;
   }
   life.toShown = Now() - begin;
-  HWND window = WaitForWindow(process.dwProcessId, className);
-  if (!window) printf("  %s: no window\n", className);
-  else if (!WaitForKeyboard(window)) printf("  %s: never got the keyboard\n", className);
-  if (window && WaitForKeyboard(window)) {
+  HWND window = WaitForProcessWindow(process, className, nullptr);
+  if (!window) {
+    printf("  %s: no window\n", className);
+  } else if (!WaitUntil([&] { return HasKeyboard(window); }, 5000)) {
+    printf("  %s: never got the keyboard\n", className);
+  } else {
     double pressed = Now();
-    PressKey();
-    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {
+    PressKey('A');
+    if (process.WaitExit(20000, nullptr)) {
       life.toExit = Now() - pressed;
       life.ok = true;
     } else {
       printf("  %s: did not end on the key\n", className);
     }
   }
-  End(process);
   return life;
 }
 
@@ -164,23 +86,22 @@ int main() {
   HANDLE painted = CreateEventA(nullptr, TRUE, FALSE, PAINTED_EVENT);
   UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
 
-  PROCESS_INFORMATION app;
-  if (!Start(app, "\"" + BinPath("nvr_standin.exe") + "\" --reply any=5 --reply 256=0 --reply 257=0 --started-event " +
-                      STARTED_EVENT)) {
+  Child app;
+  HWND appWindow = StartStandIn(app, "", std::string("--reply any=5 --reply 256=0 --reply 257=0 ") +
+                                             "--started-event " + STARTED_EVENT);
+  if (!appWindow) {
     printf("bridge bench: the stand-in did not start\n");
     return 1;
   }
-  HWND appWindow = WaitForWindow(app.dwProcessId, "NvrStandIn");
-  std::string saverLine = "\"" + BinPath("nvrss32.scr") + "\" /s";
-  std::string bareLine = "\"" + BinPath("bare_window.exe") + "\" " + PAINTED_EVENT;
+  std::string saverLine = Quoted(SaverPath()) + " /s";
+  std::string bareLine = Quoted(BinPath("bare_window.exe")) + " " + PAINTED_EVENT;
 
   // 1. Forwarding, inside a running saver.
   std::vector<double> forwardCost, rawPair, rawForward;
-  PROCESS_INFORMATION saver;
+  Child saver;
   ResetEvent(started);
-  bool forwardOk = appWindow && Start(saver, saverLine) &&
-                   WaitForSingleObject(started, 20000) == WAIT_OBJECT_0;
-  HWND saverWindow = forwardOk ? WaitForWindow(saver.dwProcessId, "WindowsScreenSaverClass") : nullptr;
+  bool forwardOk = Start(saver, saverLine) && WaitForSingleObject(started, 20000) == WAIT_OBJECT_0;
+  HWND saverWindow = forwardOk ? WaitForSaverWindow(saver) : nullptr;
   if (saverWindow) {
     for (int round = 0; round < ROUNDS; ++round) {
       // A message the saver answers itself: the cost of reaching the saver, to subtract.
@@ -212,12 +133,15 @@ int main() {
       rawForward.push_back(rawCopy / MESSAGES);
     }
   }
-  End(saver);
+  if (saver.Running()) {  // the next phase starts savers of its own
+    TerminateProcess(saver.info.hProcess, 0);
+    saver.WaitExit(5000, nullptr);
+  }
 
   // 2 and 3. Start to first sign of life, and key press to exit.
   std::vector<double> saverStart, bareStart, saverExit, bareExit;
   for (int round = 0; round < ROUNDS; ++round) {
-    Lifetime s = TimeLife(saverLine, started, "WindowsScreenSaverClass");
+    Lifetime s = TimeLife(saverLine, started, SAVER_CLASS);
     Lifetime b = TimeLife(bareLine, painted, "NvrBareWindow");
     if (!s.ok || !b.ok) continue;
     saverStart.push_back(s.toShown);
@@ -225,7 +149,6 @@ int main() {
     saverExit.push_back(s.toExit);
     bareExit.push_back(b.toExit);
   }
-  End(app);
 
   int status = 0;
   if (forwardCost.empty()) {

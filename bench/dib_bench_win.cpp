@@ -6,35 +6,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "harness.h"
 #include "saver/bridge/dib_win.h"
 
 namespace {
 
 const int WIDTH = 3840, HEIGHT = 2160, ROUNDS = 7;
-
-bool WriteTestFile(const char* path) {
-  DWORD row = (WIDTH * 3 + 3) & ~3u, image = row * HEIGHT;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + image;
-  info.biSize = sizeof info;
-  info.biWidth = WIDTH;
-  info.biHeight = HEIGHT;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biSizeImage = image;
-  std::vector<unsigned char> bytes(image);
-  for (DWORD k = 0; k < image; ++k) bytes[k] = static_cast<unsigned char>(k * 2654435761u >> 24);
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put;
-  bool ok = WriteFile(h, &file, sizeof file, &put, nullptr) && WriteFile(h, &info, sizeof info, &put, nullptr) &&
-            WriteFile(h, bytes.data(), image, &put, nullptr);
-  CloseHandle(h);
-  return ok;
-}
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER f;
@@ -98,10 +75,9 @@ bool SystemBitmap(const char* path) {
 }  // namespace
 
 int main() {
-  char dir[MAX_PATH], path[MAX_PATH];
-  GetTempPathA(sizeof dir, dir);
-  std::snprintf(path, sizeof path, "%snvr_dib_bench.bmp", dir);
-  if (!WriteTestFile(path)) {
+  harness::TempFile file("dib");
+  const char* path = file.path.c_str();
+  if (!harness::WriteWholeFile(file.path, harness::PatternBitmapFile(WIDTH, HEIGHT))) {
     std::printf("dib bench: cannot write %s\n", path);
     return 1;
   }
@@ -129,7 +105,6 @@ int main() {
     DeleteObject(made);
   }
   GlobalFree(held);
-  DeleteFileA(path);
   if (!ok) {
     std::printf("dib bench: a load failed\n");
     return 1;

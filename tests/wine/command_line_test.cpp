@@ -5,20 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "bridge_support.h"
-#include "command_line_support.h"
 #include "harness.h"
 
 namespace {
 
-using cmdline::Quoted;
+using namespace harness;
 
 const DWORD UNUSABLE = 0xFFFFFFFFu;  // exit code -1
 const DWORD WINDOW_WAIT_MS = 10000;
 
-std::string Saver() { return harness::BinPath("nvrss32.scr"); }
-
-DWORD RunSaver(const std::string& tail) { return harness::Run(Quoted(Saver()) + " " + tail); }
+DWORD RunSaver(const std::string& tail) { return harness::Run(Quoted(SaverPath()) + " " + tail); }
 
 // A number that names no window, checked rather than assumed.
 std::string NoWindowNumber() {
@@ -26,25 +22,11 @@ std::string NoWindowNumber() {
     if (!IsWindow(reinterpret_cast<HWND>(n))) return std::to_string(static_cast<unsigned long>(n));
 }
 
-// The settings dialog of process pid, once it shows.
-HWND WaitForConfigDialog(const harness::Child& child) {
-  HWND dialog = nullptr;
-  harness::WaitUntil(
-      [&] { return (dialog = harness::FindProcessWindow(child.Pid(), nullptr, "NVR Glowpane")); },
-      WINDOW_WAIT_MS);
-  return dialog;
-}
-
-bool MakeForeground(HWND window) {
-  SetForegroundWindow(window);
-  return harness::WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
-}
-
 // Full screen ends at once when no main application answers: the stand-in plays it.
 struct StandIn {
-  harness::Child child;
+  Child child;
   HWND window = nullptr;
-  StandIn() { window = bridge::StartStandIn(child, ""); }
+  StandIn() { window = StartStandIn(child, ""); }
   ~StandIn() {
     if (window && IsWindow(window)) PostMessageA(window, WM_CLOSE, 0, 0);
     child.WaitExit(5000, nullptr);
@@ -52,7 +34,7 @@ struct StandIn {
 };
 
 TEST(CommandLine, UnusableTailsExitWithMinusOne) {
-  cmdline::TestWindow parent("parent", 200, 150);
+  TestWindow parent("parent", 200, 150);
   ASSERT_TRUE(parent.Handle());
   const std::string tails[] = {
       "/x", "/?", "12", "/\t", "+s",
@@ -68,7 +50,7 @@ TEST(CommandLine, PreviewRunsInsideTheGivenWindowUntilItIsDestroyed) {
   // "%s" is the parent's number; "%w" the same with 2^32 added, which wraps to the same window.
   const char* forms[] = {"/p %s", "/p%s", "-P   %s", "/l %s", "/L%s", "/p %s /s", "/p %w"};
   for (const char* form : forms) {
-    cmdline::TestWindow parent("parent", 200, 150);
+    TestWindow parent("parent", 200, 150);
     ASSERT_TRUE(parent.Handle());
     std::string tail = form;
     size_t at = tail.find('%');
@@ -76,113 +58,104 @@ TEST(CommandLine, PreviewRunsInsideTheGivenWindowUntilItIsDestroyed) {
         ? parent.Number()
         : std::to_string(reinterpret_cast<UINT_PTR>(parent.Handle()) + 4294967296ull);
     tail.replace(at, 2, number);
-    harness::Child saver;
-    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
-    EXPECT_TRUE(harness::WaitUntil(
-        [&] { return cmdline::FindPreviewWindow(parent.Handle(), saver.Pid()) != nullptr; },
-        WINDOW_WAIT_MS))
-        << "no preview window for tail \"" << tail << "\"";
-    EXPECT_TRUE(saver.Running()) << tail;
+    SCOPED_TRACE("tail \"" + tail + "\"");
+    Child saver;
+    ASSERT_TRUE(StartSaver(saver, tail));
+    EXPECT_TRUE(WaitUntil([&] { return FindChildWindow(parent.Handle(), saver.Pid(), SAVER_CLASS); },
+                          WINDOW_WAIT_MS))
+        << "no preview window";
+    EXPECT_TRUE(saver.Running());
     DestroyWindow(parent.Handle());
-    DWORD code = 0xDEADBEEF;
-    EXPECT_TRUE(harness::WaitUntil([&] { return saver.WaitExit(0, &code); }, WINDOW_WAIT_MS))
-        << "preview did not end with its parent, tail \"" << tail << "\"";
-    EXPECT_EQ(0u, code) << "tail \"" << tail << "\"";
+    EXPECT_EQ(0u, ExitCode(saver)) << "the preview did not end with its parent";
   }
 }
 
 TEST(CommandLine, FullScreenIgnoresWhatFollowsTheLetter) {
   StandIn app;
   ASSERT_TRUE(app.window) << "the stand-in application did not start";
-  cmdline::TestWindow parent("parent", 200, 150);
+  TestWindow parent("parent", 200, 150);
   const std::string tails[] = {"/s", "-S", "  s", "/save", "/s /p " + parent.Number()};
   for (const std::string& tail : tails) {
-    harness::Child saver;
-    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
-    HWND window = nullptr;
-    EXPECT_TRUE(harness::WaitUntil(
-        [&] {
-          return (window = harness::FindProcessWindow(saver.Pid(), "WindowsScreenSaverClass",
-                                                      "Screen Saver"));
-        },
-        WINDOW_WAIT_MS))
-        << "no full-screen window for tail \"" << tail << "\"";
-    EXPECT_FALSE(cmdline::FindPreviewWindow(parent.Handle(), saver.Pid())) << tail;
+    SCOPED_TRACE("tail \"" + tail + "\"");
+    Child saver;
+    ASSERT_TRUE(StartSaver(saver, tail));
+    HWND window = WaitForProcessWindow(saver, SAVER_CLASS, "Screen Saver", WINDOW_WAIT_MS);
+    EXPECT_TRUE(window) << "no full-screen window";
+    EXPECT_FALSE(FindChildWindow(parent.Handle(), saver.Pid(), SAVER_CLASS));
     if (window) PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, cmdline::ExitCodeOf(saver)) << "tail \"" << tail << "\"";
+    EXPECT_EQ(0u, ExitCode(saver));
   }
 }
 
 // Opens the dialog with the given tail, checks its owner, cancels it and expects 0.
-void ExpectConfigDialog(harness::Child& saver, HWND expectedOwner, const std::string& what) {
-  HWND dialog = WaitForConfigDialog(saver);
+void ExpectConfigDialog(Child& saver, HWND expectedOwner, const std::string& what) {
+  HWND dialog = WaitForProcessWindow(saver, nullptr, "NVR Glowpane", WINDOW_WAIT_MS);
   ASSERT_TRUE(dialog) << "no settings dialog for " << what;
   EXPECT_EQ(expectedOwner, GetWindow(dialog, GW_OWNER)) << what;
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_EQ(0u, cmdline::ExitCodeOf(saver)) << what;
+  EXPECT_EQ(0u, ExitCode(saver)) << what;
 }
 
 TEST(CommandLine, ConfigurationDialogWithoutOwner) {
-  cmdline::TestWindow front("front", 100, 100);
+  TestWindow front("front", 100, 100);
   ASSERT_TRUE(MakeForeground(front.Handle()));
   const char* tails[] = {"", "/", "-", "   "};
   for (const char* tail : tails) {
-    harness::Child saver;
-    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
+    Child saver;
+    ASSERT_TRUE(StartSaver(saver, tail));
     ExpectConfigDialog(saver, nullptr, std::string("tail \"") + tail + "\"");
   }
   // An unterminated quote makes the whole line the program name: the tail is empty.
-  harness::Child saver;
-  ASSERT_TRUE(cmdline::StartProgram(saver, Saver(), "\"" + Saver() + " /s"));
+  Child saver;
+  ASSERT_TRUE(StartProgram(saver, SaverPath(), "\"" + SaverPath() + " /s"));
   ExpectConfigDialog(saver, nullptr, "an unterminated quote");
 }
 
 TEST(CommandLine, ConfigurationDialogOwnedByTheForegroundWindow) {
-  cmdline::TestWindow other("other", 100, 100);  // a number on the line does not name the owner
-  cmdline::TestWindow front("front", 100, 100);
+  TestWindow other("other", 100, 100);  // a number on the line does not name the owner
+  TestWindow front("front", 100, 100);
   const std::string tails[] = {"/c", "-C", "/c:" + other.Number(), "/c " + other.Number()};
   for (const std::string& tail : tails) {
     ASSERT_TRUE(MakeForeground(front.Handle()));
-    harness::Child saver;
-    ASSERT_TRUE(harness::Start(saver, Quoted(Saver()) + " " + tail));
+    Child saver;
+    ASSERT_TRUE(StartSaver(saver, tail));
     ExpectConfigDialog(saver, front.Handle(), "tail \"" + tail + "\"");
   }
 }
 
 TEST(CommandLine, QuotedProgramNameWithSpacesIsRemovedWhole) {
   // Split at its space, the name would leave a tail starting with "a": a password change, 0.
-  cmdline::TempFolder folder("nvr a cmdline");
-  ASSERT_TRUE(folder.Copy(Saver(), "nvrss32.scr"));
+  TempFolder folder("nvr a");
+  ASSERT_TRUE(folder.Copy(SaverPath(), "nvrss32.scr"));
   std::string saverCopy = folder.File("nvrss32.scr");
   EXPECT_EQ(UNUSABLE, harness::Run(Quoted(saverCopy) + " /x"));
-  cmdline::TestWindow parent("parent", 120, 90);
-  harness::Child saver;
-  ASSERT_TRUE(harness::Start(saver, Quoted(saverCopy) + " /p " + parent.Number()));
-  EXPECT_TRUE(harness::WaitUntil(
-      [&] { return cmdline::FindPreviewWindow(parent.Handle(), saver.Pid()) != nullptr; },
-      WINDOW_WAIT_MS));
+  TestWindow parent("parent", 120, 90);
+  Child saver;
+  ASSERT_TRUE(StartSaver(saver, "/p " + parent.Number(), saverCopy));
+  EXPECT_TRUE(WaitUntil([&] { return FindChildWindow(parent.Handle(), saver.Pid(), SAVER_CLASS); },
+                        WINDOW_WAIT_MS));
   DestroyWindow(parent.Handle());
-  EXPECT_EQ(0u, cmdline::ExitCodeOf(saver));
+  EXPECT_EQ(0u, ExitCode(saver));
 }
 
 // A copy of the saver beside the password-change double, started with the module from its
 // own folder preferred over the platform's.
 struct PasswordChangeBed {
-  cmdline::TempFolder folder{"nvr cmdline mpr"};
-  cmdline::ScopedDllOverride order;
+  TempFolder folder{"nvr mpr"};
+  ScopedDllOverride order;
   std::string saver, log;
-  cmdline::ScopedEnv logEnv;
+  ScopedEnv logEnv;
   bool ready = false;
   explicit PasswordChangeBed(const char* loadOrder = "native")
       : order("nvrss32.scr", "mpr", loadOrder),
         saver(folder.File("nvrss32.scr")),
         log(folder.File("mpr.log")),
         logEnv("NVR_MPR_LOG", log) {
-    ready = folder.Copy(Saver(), "nvrss32.scr") &&
-            folder.Copy(harness::BinPath("mpr_double\\MPR.DLL"), "MPR.DLL");
+    ready = folder.Copy(SaverPath(), "nvrss32.scr") &&
+            folder.Copy(BinPath("mpr_double\\MPR.DLL"), "MPR.DLL");
   }
   DWORD Run(const std::string& tail) { return harness::Run(Quoted(saver) + " " + tail); }
-  std::vector<std::string> Calls() { return bridge::ReadLines(log); }
+  std::vector<std::string> Calls() { return ReadLines(log); }
 };
 
 std::string ChangeLine(HWND owner) {
@@ -193,8 +166,8 @@ std::string ChangeLine(HWND owner) {
 TEST(CommandLine, PasswordChangeForScrsaveWithTheGivenOwner) {
   PasswordChangeBed bed;
   ASSERT_TRUE(bed.ready);
-  cmdline::TestWindow owner("owner", 100, 100);
-  cmdline::TestWindow front("front", 100, 100);
+  TestWindow owner("owner", 100, 100);
+  TestWindow front("front", 100, 100);
 
   struct Case { std::string tail; HWND expected; } cases[] = {
       {"/a " + owner.Number(), owner.Handle()},
@@ -221,26 +194,18 @@ TEST(CommandLine, PasswordChangeExitsWithZeroWithoutTheModule) {
   EXPECT_TRUE(bed.Calls().empty());
 }
 
-DWORD RunningState() { return harness::Run(Quoted(harness::BinPath("running_probe.exe"))); }
-
 TEST(CommandLine, FaultInAModeSwitchesTheRunningStateOffAndExitsWithItsResult) {
   PasswordChangeBed bed;
   ASSERT_TRUE(bed.ready);
-  cmdline::ScopedEnv fault("NVR_MPR_FAULT", "1");
+  RunningStateReset reset;
+  ScopedEnv fault("NVR_MPR_FAULT", "1");
   // The double switches the running state on, then writes through a null pointer. With no
   // debugger the platform's filter asks for the fault to be handled: the guard switches the
   // state off and exits with that call's result, TRUE.
   DWORD code = bed.Run("/a");
   EXPECT_EQ(1u, code) << "got 0x" << std::hex << code;
   EXPECT_EQ(1u, bed.Calls().size());
-  DWORD running = RunningState();
-  if (running != 255) {
-    EXPECT_EQ(0u, running);
-  }
-  if (running == 1) {
-    UINT previous = 0;
-    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &previous, 0);
-  }
+  EXPECT_EQ(0u, RunningState());
 }
 
 }  // namespace

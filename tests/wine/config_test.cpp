@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace harness;
+
 const int ALT_CLICK = 113;
 const int PLAIN_CLICK = 114;
 
@@ -17,27 +19,6 @@ std::string ControlIniPath() {
   char folder[MAX_PATH];
   UINT length = GetWindowsDirectoryA(folder, sizeof folder);
   return std::string(folder, length < sizeof folder ? length : 0) + "\\control.ini";
-}
-
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  content->clear();
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content->append(buffer, got);
-  CloseHandle(file);
-  return true;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == content.size();
 }
 
 // The profile functions may keep a file's contents in memory; this makes them read it afresh.
@@ -54,7 +35,7 @@ struct Setting {
 class ScopedControlIni {
  public:
   explicit ScopedControlIni(const std::vector<Setting>& settings) : path_(ControlIniPath()) {
-    existed_ = ReadWholeFile(path_, &old_);
+    old_ = ReadText(path_, &existed_);
     DeleteFileA(path_.c_str());
     ForgetCachedProfile();
     for (const Setting& s : settings) WritePrivateProfileStringA("", s.key, s.value, "control.ini");
@@ -62,7 +43,7 @@ class ScopedControlIni {
   }
   ~ScopedControlIni() {
     if (existed_) {
-      WriteWholeFile(path_, old_);
+      WriteWholeFile(path_, std::vector<unsigned char>(old_.begin(), old_.end()));
     } else {
       DeleteFileA(path_.c_str());
     }
@@ -99,6 +80,13 @@ std::vector<std::string> EmptySectionEntries(const std::string& content) {
   return entries;
 }
 
+// The file's text in *content; false when there is no file.
+bool ReadInto(const std::string& path, std::string* content) {
+  bool exists = false;
+  *content = ReadText(path, &exists);
+  return exists;
+}
+
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "|";
@@ -107,18 +95,18 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 // The saver's settings dialog, running in its own process.
 struct ConfigRun {
-  harness::Child child;
+  Child child;
   HWND dialog = nullptr;
 
   // Starts the saver with the given tail and waits for the dialog.
   bool Open(const char* tail) {
-    std::string line = "\"" + harness::BinPath("nvrss32.scr") + "\"" + tail;
-    if (!harness::Start(child, line)) return false;
+    std::string line = "\"" + BinPath("nvrss32.scr") + "\"" + tail;
+    if (!Start(child, line)) return false;
     // The window exists before its controls are set and before it is shown; it is ready for
     // the user once it is visible and its process waits for input.
-    harness::WaitUntil(
+    WaitUntil(
         [this] {
-          dialog = harness::FindProcessWindow(child.Pid(), "#32770", "NVR Glowpane");
+          dialog = FindProcessWindow(child.Pid(), "#32770", "NVR Glowpane");
           return dialog != nullptr && IsWindowVisible(dialog);
         },
         10000);
@@ -132,40 +120,18 @@ struct ConfigRun {
 
   bool ToFront() const {
     SetForegroundWindow(dialog);
-    return harness::WaitUntil([this] { return GetForegroundWindow() == dialog; }, 5000);
+    return WaitUntil([this] { return GetForegroundWindow() == dialog; }, 5000);
   }
 
-  // The exit code, or 0xDEADBEEF when the process does not end. Messages are pumped meanwhile:
-  // a dialog owned by a window of the test re-enables that window as it ends.
-  DWORD ExitCode() {
-    if (!harness::WaitUntil([this] { return !child.Running(); }, 10000)) return 0xDEADBEEF;
-    DWORD code = 0xDEADBEEF;
-    child.WaitExit(0, &code);
-    return code;
-  }
+  DWORD ExitCode() { return harness::ExitCode(child); }
 };
 
-
-bool MoveCursor(int x, int y) {
-  SetCursorPos(x, y);
-  return harness::WaitUntil(
-      [x, y] {
-        POINT now;
-        return GetCursorPos(&now) && now.x == x && now.y == y;
-      },
-      5000);
-}
 
 // A left click at a screen point, through the system's input.
 bool ClickAt(POINT at) {
   if (!MoveCursor(at.x, at.y)) return false;
-  INPUT input[2];
-  ZeroMemory(input, sizeof input);
-  input[0].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[1] = input[0];
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  return SendInput(2, input, sizeof(INPUT)) == 2;
+  Click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+  return true;
 }
 
 bool ClickControl(HWND dialog, int id) {
@@ -200,21 +166,19 @@ TEST(ConfigDialog, WithoutSettingsOpensOnPlainClickAndEnterWritesBoth) {
   EXPECT_EQ(BST_CHECKED, run.Check(PLAIN_CLICK));
   EXPECT_EQ(BST_UNCHECKED, run.Check(ALT_CLICK));
   ASSERT_TRUE(run.ToFront());
-  harness::PressKey(VK_RETURN);
+  PressKey(VK_RETURN);
   EXPECT_EQ(1u, run.ExitCode());
   std::string content;
-  ASSERT_TRUE(ReadWholeFile(ini.Path(), &content)) << "control.ini was not written";
+  ASSERT_TRUE(ReadInto(ini.Path(), &content)) << "control.ini was not written";
   EXPECT_EQ("PWProtected=0|StopOnMouseMove=0|", Joined(EmptySectionEntries(content))) << content;
 }
 
 TEST(ConfigDialog, OwnedByForegroundWindowKeepsAltClickAndTurnsPasswordOff) {
   ScopedControlIni ini({{"PWProtected", "1"}, {"StopOnMouseMove", "1"}});
   // A window of the test is in front when the system asks for the owned dialog.
-  HWND front = CreateWindowExA(0, "STATIC", "front", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(nullptr, front);
-  SetForegroundWindow(front);
-  ASSERT_TRUE(harness::WaitUntil([front] { return GetForegroundWindow() == front; }, 5000));
+  TestWindow frontWindow("front", 100, 100, WS_POPUP | WS_VISIBLE, nullptr, 0, 0);
+  HWND front = frontWindow.Handle();
+  ASSERT_TRUE(MakeForeground(front));
   {
     ConfigRun run;
     ASSERT_TRUE(run.Open(" /c"));
@@ -225,9 +189,9 @@ TEST(ConfigDialog, OwnedByForegroundWindowKeepsAltClickAndTurnsPasswordOff) {
     ASSERT_TRUE(ClickControl(run.dialog, IDOK));
     EXPECT_EQ(1u, run.ExitCode());
   }
-  DestroyWindow(front);
+  DestroyWindow(front);  // before reading: the dialog has re-enabled it
   std::string content;
-  ASSERT_TRUE(ReadWholeFile(ini.Path(), &content));
+  ASSERT_TRUE(ReadInto(ini.Path(), &content));
   EXPECT_EQ("PWProtected=0|StopOnMouseMove=1|", Joined(EmptySectionEntries(content))) << content;
 }
 
@@ -244,12 +208,12 @@ TEST(ConfigDialog, ClickedChoiceIsWhatOkWrites) {
     ASSERT_TRUE(run.Open(""));
     ASSERT_TRUE(run.ToFront());
     ASSERT_TRUE(ClickControl(run.dialog, c.click));
-    ASSERT_TRUE(harness::WaitUntil([&] { return run.Check(c.click) == BST_CHECKED; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return run.Check(c.click) == BST_CHECKED; }, 5000));
     EXPECT_EQ(BST_UNCHECKED, run.Check(c.click == ALT_CLICK ? PLAIN_CLICK : ALT_CLICK));
-    harness::PressKey(VK_RETURN);
+    PressKey(VK_RETURN);
     EXPECT_EQ(1u, run.ExitCode());
     std::string content;
-    ASSERT_TRUE(ReadWholeFile(ini.Path(), &content));
+    ASSERT_TRUE(ReadInto(ini.Path(), &content));
     EXPECT_EQ(c.written, Joined(EmptySectionEntries(content))) << content;
   }
 }
@@ -263,20 +227,20 @@ TEST(ConfigDialog, CancelEscapeAndCloseBoxWriteNothing) {
       ScopedControlIni ini(seeded ? std::vector<Setting>{{"PWProtected", "1"}, {"StopOnMouseMove", "1"}}
                                   : std::vector<Setting>{});
       std::string before;
-      ASSERT_EQ(seeded, ReadWholeFile(ini.Path(), &before));
+      ASSERT_EQ(seeded, ReadInto(ini.Path(), &before));
       ConfigRun run;
       ASSERT_TRUE(run.Open(""));
       ASSERT_TRUE(run.ToFront());
       if (way == CANCEL) {
         ASSERT_TRUE(ClickControl(run.dialog, IDCANCEL));
       } else if (way == ESCAPE) {
-        harness::PressKey(VK_ESCAPE);
+        PressKey(VK_ESCAPE);
       } else {
         ASSERT_TRUE(ClickCloseBox(run.dialog));
       }
       EXPECT_EQ(0u, run.ExitCode());
       std::string content;
-      bool exists = ReadWholeFile(ini.Path(), &content);
+      bool exists = ReadInto(ini.Path(), &content);
       if (seeded) {
         EXPECT_TRUE(exists);
         EXPECT_EQ(before, content);

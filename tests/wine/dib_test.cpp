@@ -7,11 +7,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "dib_support.h"
 #include "harness.h"
 #include "saver/bridge/dib_win.h"
 
 namespace {
+
+using namespace harness;
 
 struct ImageFile {
   std::string name;
@@ -20,7 +21,7 @@ struct ImageFile {
 
 std::vector<ImageFile> ImageIndex() {
   std::vector<ImageFile> files;
-  std::ifstream index(harness::BinPath("images\\index.txt"));
+  std::ifstream index(BinPath("images\\index.txt"));
   ImageFile f;
   while (index >> f.name >> f.width >> f.height) files.push_back(f);
   return files;
@@ -30,17 +31,17 @@ TEST(ReadDibFile, ImageMagickFilesGiveExactlyTheirPixels) {
   std::vector<ImageFile> files = ImageIndex();
   ASSERT_GE(files.size(), 10u) << "images\\index.txt missing or short";
   for (const ImageFile& f : files) {
-    std::string base = harness::BinPath(("images\\" + f.name).c_str());
+    std::string base = BinPath(("images\\" + f.name).c_str());
     HGLOBAL block = ReadDibFile((base + ".bmp").c_str());
     ASSERT_NE(nullptr, block) << f.name;
     HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
     GlobalFree(block);
     ASSERT_NE(nullptr, bitmap) << f.name;
-    std::vector<unsigned char> got = dibtest::BitmapRgb(bitmap, f.width, f.height);
+    std::vector<unsigned char> got = BitmapRgb(bitmap, f.width, f.height);
     DeleteObject(bitmap);
-    std::vector<unsigned char> expected = dibtest::ReadWholeFile(base + ".rgb");
+    std::vector<unsigned char> expected = ReadWholeFile(base + ".rgb");
     ASSERT_EQ(static_cast<size_t>(f.width) * f.height * 3, expected.size()) << f.name;
-    long at = dibtest::FirstDifference(got, expected);
+    long at = FirstDifference(got, expected);
     EXPECT_EQ(-1, at) << f.name << ": first different pixel at x " << at % f.width << " y "
                       << at / f.width;
   }
@@ -48,16 +49,16 @@ TEST(ReadDibFile, ImageMagickFilesGiveExactlyTheirPixels) {
 
 // Pixels of a file through ReadDibFile and MakeDeviceBitmap; empty on failure.
 std::vector<unsigned char> LoadedRgb(const std::vector<unsigned char>& file, int w, int h) {
-  std::string path = harness::BinPath("images\\scratch_pixels.bmp");
+  std::string path = BinPath("images\\scratch_pixels.bmp");
   std::vector<unsigned char> rgb;
-  if (!dibtest::WriteWholeFile(path, file)) return rgb;
+  if (!WriteWholeFile(path, file)) return rgb;
   HGLOBAL block = ReadDibFile(path.c_str());
   DeleteFileA(path.c_str());
   if (!block) return rgb;
   HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
   GlobalFree(block);
   if (!bitmap) return rgb;
-  rgb = dibtest::BitmapRgb(bitmap, w, h);
+  rgb = BitmapRgb(bitmap, w, h);
   DeleteObject(bitmap);
   return rgb;
 }
@@ -65,35 +66,35 @@ std::vector<unsigned char> LoadedRgb(const std::vector<unsigned char>& file, int
 TEST(ReadDibFile, TopDownAndUndersizedImagesGiveTheirPixels) {
   const int w = 29, h = 13;
   const size_t offBits = 54, row = (w * 3 + 3) & ~3;
-  std::vector<unsigned char> expected = dibtest::PatternPixels(w, h);
+  std::vector<unsigned char> expected = PatternPixels(w, h);
   // Rows stored top row first, announced by a negative height.
-  std::vector<unsigned char> file = dibtest::PatternBitmapFile(w, h);
+  std::vector<unsigned char> file = PatternBitmapFile(w, h);
   std::vector<unsigned char> topDown = file;
   for (int y = 0; y < h; ++y)
     std::copy(file.begin() + offBits + (h - 1 - y) * row, file.begin() + offBits + (h - y) * row,
               topDown.begin() + offBits + y * row);
   LONG negative = -h;
   memcpy(&topDown[22], &negative, 4);
-  EXPECT_EQ(-1, dibtest::FirstDifference(LoadedRgb(topDown, w, h), expected)) << "top-down";
+  EXPECT_EQ(-1, FirstDifference(LoadedRgb(topDown, w, h), expected)) << "top-down";
   // A stored image size far below the rows: the rows are read all the same.
   std::vector<unsigned char> undersized = file;
   DWORD four = 4;
   memcpy(&undersized[34], &four, 4);
-  EXPECT_EQ(-1, dibtest::FirstDifference(LoadedRgb(undersized, w, h), expected)) << "undersized";
+  EXPECT_EQ(-1, FirstDifference(LoadedRgb(undersized, w, h), expected)) << "undersized";
 }
 
 TEST(ReadDibFile, FailuresGiveNullAndLeaveNoFileOpen) {
-  std::string dir = harness::BinPath("images");
+  std::string dir = BinPath("images");
   EXPECT_EQ(nullptr, ReadDibFile((dir + "\\no-such-file.bmp").c_str()));
-  std::vector<unsigned char> good = dibtest::ReadWholeFile(dir + "\\bmp3_24.bmp");
+  std::vector<unsigned char> good = ReadWholeFile(dir + "\\bmp3_24.bmp");
   ASSERT_FALSE(good.empty());
   std::string scratch = dir + "\\scratch.bmp";
   // Too short for the headers: refused.
-  ASSERT_TRUE(dibtest::WriteWholeFile(scratch, {good.begin(), good.begin() + 40}));
+  ASSERT_TRUE(WriteWholeFile(scratch, {good.begin(), good.begin() + 40}));
   EXPECT_EQ(nullptr, ReadDibFile(scratch.c_str()));
   EXPECT_TRUE(DeleteFileA(scratch.c_str())) << "the file was left open: " << GetLastError();
   // Pixels cut short: loaded, and the file is closed again as well.
-  ASSERT_TRUE(dibtest::WriteWholeFile(scratch, {good.begin(), good.begin() + 100}));
+  ASSERT_TRUE(WriteWholeFile(scratch, {good.begin(), good.begin() + 100}));
   HGLOBAL block = ReadDibFile(scratch.c_str());
   EXPECT_NE(nullptr, block);
   if (block) GlobalFree(block);
@@ -103,7 +104,7 @@ TEST(ReadDibFile, FailuresGiveNullAndLeaveNoFileOpen) {
 TEST(MakeDeviceBitmap, RestoresTheCursorWhateverTheOutcome) {
   HCURSOR before = LoadCursorA(nullptr, IDC_CROSS);
   SetCursor(before);
-  HGLOBAL block = ReadDibFile(harness::BinPath("images\\bmp3_8.bmp").c_str());
+  HGLOBAL block = ReadDibFile(BinPath("images\\bmp3_8.bmp").c_str());
   ASSERT_NE(nullptr, block);
 
   HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
@@ -119,8 +120,8 @@ TEST(MakeDeviceBitmap, RestoresTheCursorWhateverTheOutcome) {
   EXPECT_NE(nullptr, bitmap);
   EXPECT_EQ(before, GetCursor());
   std::vector<unsigned char> expected =
-      dibtest::ReadWholeFile(harness::BinPath("images\\bmp3_8.rgb"));
-  EXPECT_EQ(-1, dibtest::FirstDifference(dibtest::BitmapRgb(bitmap, 37, 23), expected));
+      ReadWholeFile(BinPath("images\\bmp3_8.rgb"));
+  EXPECT_EQ(-1, FirstDifference(BitmapRgb(bitmap, 37, 23), expected));
   DeleteObject(bitmap);
   DeleteObject(palette);
 

@@ -2,91 +2,61 @@
 // prompt the test holds open, refuses or accepts.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-#include "frame_support.h"
+#include "harness.h"
 
 namespace {
 
+using namespace harness;
+
 const int START_X = 420, START_Y = 300;
 
-struct ProtectedSaver {
-  frame::SaverFolder folder{true};
-  frame::PasswordSwitch on{1};
-  frame::RunningStateReset reset;
-  frame::PasswordModule module;
-  frame::FullScreen run;
-  size_t answers = 0;
-
-  bool Start() { return frame::MoveCursor(START_X, START_Y) && run.Start(folder.saver); }
-
-  // Refuses the prompt that is up, waits until the saver has its answer and then until the
-  // retry interval has passed, so that the next close request prompts again.
-  bool RefuseAndSettle() {
-    module.Refuse();
-    if (!module.WaitAnswers(++answers)) return false;
-    frame::WaitTicks(GetTickCount(), 300);
-    return true;
-  }
-};
-
-std::string Hex(HWND window) {
-  char text[32];
-  snprintf(text, sizeof text, "%lx", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
-  return text;
-}
-
 TEST(Password, RefusalKeepsTheSaverAndAcceptanceEndsIt) {
-  ProtectedSaver saver;
-  ASSERT_EQ(0u, frame::RunningState());
-  ASSERT_TRUE(saver.Start());
-  EXPECT_EQ(1u, frame::RunningState());
+  SaverBed saver(true);
+  ASSERT_EQ(0u, RunningState());
+  ASSERT_TRUE(saver.Start(START_X, START_Y));
+  EXPECT_EQ(1u, RunningState());
   // Two pixels that count towards the next movement unless a refusal resets the point.
-  ASSERT_TRUE(frame::MoveCursor(START_X + 2, START_Y));
-  harness::PressKey('K');
+  ASSERT_TRUE(MoveCursor(START_X + 2, START_Y));
+  PressKey('K');
   ASSERT_TRUE(saver.module.WaitPrompt());
   std::vector<std::string> prompts = saver.module.Lines("PROMPT");
   ASSERT_EQ(1u, prompts.size());
   EXPECT_EQ("PROMPT window=" + Hex(saver.run.window) + " running=1", prompts[0]);
-  EXPECT_EQ(1u, frame::RunningState());
+  EXPECT_EQ(1u, RunningState());
 
   // A close request during the prompt is refused at once, without a second prompt.
   PostMessageA(saver.run.window, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(harness::WaitUntil([&] { return saver.module.PumpedDuringPrompt(1, WM_CLOSE); },
-                                 5000));
+  ASSERT_TRUE(WaitUntil([&] { return saver.module.PumpedDuringPrompt(1, WM_CLOSE); }, 5000));
   EXPECT_EQ(1u, saver.module.Lines("PROMPT").size());
   EXPECT_TRUE(IsWindow(saver.run.window));
 
   ASSERT_TRUE(saver.RefuseAndSettle());
   EXPECT_TRUE(IsWindow(saver.run.window));
-  EXPECT_TRUE(harness::WaitUntil([] { return !frame::CursorShowing(); }, 5000))
-      << "the cursor stayed visible after the refusal";
+  HCURSOR shown = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return GetShownCursor(&shown) && !shown; }, 5000))
+      << "the cursor stayed visible after the refusal (or the system did not say)";
 
   // Three more pixels: five from the start, but only three from where the refusal left it.
-  ASSERT_TRUE(frame::MoveCursor(START_X + 5, START_Y));
-  harness::PressKey('K');
-  ASSERT_TRUE(saver.module.WaitPrompt());
-  EXPECT_FALSE(saver.module.PumpedDuringPrompt(2, WM_KEYDOWN))
+  ASSERT_TRUE(MoveCursor(START_X + 5, START_Y));
+  EXPECT_FALSE(saver.CloseRequestedBeforeKey())
       << "the movement closed: the refusal did not reset the remembered point";
-  saver.module.Accept();
-  EXPECT_EQ(0u, saver.run.Exit());
-  EXPECT_EQ(0u, frame::RunningState());
+  EXPECT_EQ(0u, RunningState());
 }
 
 TEST(Password, SecurityBarNothingButAnApprovalCloses) {
-  ProtectedSaver saver;
-  ASSERT_TRUE(saver.Start());
+  SaverBed saver(true);
+  ASSERT_TRUE(saver.Start(START_X, START_Y));
   HWND window = saver.run.window;
   struct Attack {
     const char* name;
     void (*act)(HWND);
   } attacks[] = {
-      {"key", [](HWND) { harness::PressKey('A'); }},
-      {"Alt+F4", [](HWND) { harness::PressKeys({VK_MENU, VK_F4}); }},
-      {"left button", [](HWND) { frame::Click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }},
-      {"right button", [](HWND) { frame::Click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }},
-      {"middle button", [](HWND) { frame::Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP); }},
-      {"movement", [](HWND) { frame::MoveCursor(START_X + 40, START_Y + 30); }},
+      {"key", [](HWND) { PressKey('A'); }},
+      {"Alt+F4", [](HWND) { PressKeys({VK_MENU, VK_F4}); }},
+      {"left button", [](HWND) { Click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }},
+      {"right button", [](HWND) { Click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }},
+      {"middle button", [](HWND) { Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP); }},
+      {"movement", [](HWND) { MoveCursor(START_X + 40, START_Y + 30); }},
       {"WM_CLOSE from another process", [](HWND w) { PostMessageA(w, WM_CLOSE, 0, 0); }},
       {"SC_CLOSE", [](HWND w) { PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
@@ -97,36 +67,25 @@ TEST(Password, SecurityBarNothingButAnApprovalCloses) {
     EXPECT_TRUE(IsWindow(window)) << attack.name << " closed the saver";
     EXPECT_TRUE(saver.run.saver.Running()) << attack.name;
   }
-  EXPECT_EQ(1u, frame::RunningState());
-  harness::PressKey(VK_SPACE);
+  EXPECT_EQ(1u, RunningState());
+  PressKey(VK_SPACE);
   ASSERT_TRUE(saver.module.WaitPrompt());
   saver.module.Accept();
   EXPECT_EQ(0u, saver.run.Exit());
-  EXPECT_EQ(0u, frame::RunningState());
+  EXPECT_EQ(0u, RunningState());
 }
 
 TEST(Password, OffOrUnavailableMeansNoPromptAndNoRunningState) {
-  {
-    // Protection off: the module beside the saver is never loaded.
-    frame::SaverFolder folder(true);
-    frame::PasswordSwitch off(0);
-    frame::PasswordModule module;
-    frame::FullScreen run;
-    ASSERT_TRUE(run.Start(folder.saver));
-    EXPECT_EQ(0u, frame::RunningState());
-    harness::PressKey('K');
-    EXPECT_EQ(0u, run.Exit());
-    EXPECT_TRUE(module.Lines("LOAD").empty());
+  // Protection off with the module beside the saver, and on with no module to load.
+  for (bool on : {false, true}) {
+    SCOPED_TRACE(on ? "on, no module" : "off, module present");
+    SaverBed saver(on, !on);
+    ASSERT_TRUE(saver.Start(START_X, START_Y));
+    EXPECT_EQ(0u, RunningState());
+    PressKey('K');
+    EXPECT_EQ(0u, saver.run.Exit());
+    EXPECT_TRUE(saver.module.Lines("LOAD").empty());
   }
-  // Protection on, but no module to load: the saver runs without a password.
-  frame::SaverFolder folder(false);
-  frame::PasswordSwitch on(1);
-  frame::RunningStateReset reset;
-  frame::FullScreen run;
-  ASSERT_TRUE(run.Start(folder.saver));
-  EXPECT_EQ(0u, frame::RunningState());
-  harness::PressKey('K');
-  EXPECT_EQ(0u, run.Exit());
 }
 
 }  // namespace

@@ -79,8 +79,9 @@ BOOL HoldPrompt(const char* prefix) {
         Log("TIMEOUT");
         break;
       }
-      DWORD woke = MsgWaitForMultipleObjects(2, releases, FALSE, HOLD_LIMIT_MS - spent,
-                                             QS_ALLINPUT);
+      // Input queued before the prompt began must wake the wait too, or it is never pumped.
+      DWORD woke = MsgWaitForMultipleObjectsEx(2, releases, HOLD_LIMIT_MS - spent, QS_ALLINPUT,
+                                               MWMO_INPUTAVAILABLE);
       if (woke == WAIT_OBJECT_0) {
         answer = TRUE;
         break;
