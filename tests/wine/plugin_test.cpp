@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "bridge_support.h"
 #include "common/link_protocol.h"
 #include "harness.h"
 
@@ -57,24 +56,24 @@ class Host {
        std::to_string(width) + " " + std::to_string(height));
     return reinterpret_cast<HWND>(Do("hwnd " + n));
   }
-  std::vector<std::string> Lines(const char* prefix) { return bridge::LinesStartingWith(log_.path, prefix); }
-  std::vector<std::string> Trace() { return bridge::ReadLines(trace_.path); }
+  std::vector<std::string> Lines(const char* prefix) { return harness::LinesStartingWith(log_.path, prefix); }
+  std::vector<std::string> Trace() { return harness::ReadLines(trace_.path); }
   bool Ended(DWORD timeoutMs) { return child_.WaitExit(timeoutMs, nullptr); }
 
  private:
-  bridge::TempFile log_, trace_;
+  harness::TempFile log_, trace_;
   harness::Child child_;
   HWND page_ = nullptr;
 };
 
 // The stand-in application with its log.
 struct App {
-  bridge::TempFile log{"npa"};
+  harness::TempFile log{"npa"};
   harness::Child child;
   HWND window = nullptr;
-  explicit App(const std::string& options = "") { window = bridge::StartStandIn(child, log.path, options); }
-  std::vector<std::string> Lines(const char* prefix) { return bridge::LinesStartingWith(log.path, prefix); }
-  bool WaitFor(const char* prefix, size_t count = 1) { return bridge::WaitForLines(log.path, prefix, count, 10000); }
+  explicit App(const std::string& options = "") { window = harness::StartStandIn(child, log.path, options); }
+  std::vector<std::string> Lines(const char* prefix) { return harness::LinesStartingWith(log.path, prefix); }
+  bool WaitFor(const char* prefix, size_t count = 1) { return harness::WaitForLines(log.path, prefix, count, 10000); }
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -85,14 +84,9 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 // Screen pixels as 0xRRGGBB, row by row.
 std::vector<DWORD> ScreenPixels(int x, int y, int width, int height) {
+  harness::Rgb rgb = harness::ScreenRgb(x, y, width, height);
   std::vector<DWORD> pixels;
-  HDC screen = GetDC(nullptr);
-  for (int row = 0; row < height; ++row)
-    for (int column = 0; column < width; ++column) {
-      COLORREF c = GetPixel(screen, x + column, y + row);
-      pixels.push_back(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
-    }
-  ReleaseDC(nullptr, screen);
+  for (size_t i = 0; i + 2 < rgb.size(); i += 3) pixels.push_back(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
   return pixels;
 }
 
@@ -202,9 +196,8 @@ TEST(Plugin, TraceAsADebuggingParentSeesIt) {
 
 // win.ini [NVR] Exe names the stand-in with its log; the plug-in appends " PLUGIN window instance".
 TEST(Plugin, StartsTheApplicationWhenNoneRuns) {
-  bridge::TempFile launched("npl");
-  // Not ending in a quote: the profile reader would drop a pair of enclosing quotes.
-  bridge::ScopedAppPath exe(bridge::StandInCommand(launched.path, "--title launched"));
+  harness::TempFile launched("npl");
+  harness::ScopedAppPath exe(harness::StandInCommand(launched.path));
   Host host;
   host.Ready(1);
   ASSERT_EQ(0, host.Do("new 1 high"));  // an instance reference with the top bit set
@@ -212,35 +205,33 @@ TEST(Plugin, StartsTheApplicationWhenNoneRuns) {
   ASSERT_EQ(0, host.Do("setwindow 1 1"));
   std::string instance = host.Lines("NEW 1")[0].substr(host.Lines("NEW 1")[0].find("instance=") + 9);
   ASSERT_EQ('-', instance[0]) << "the high instance prints negative: " << instance;
-  ASSERT_TRUE(bridge::WaitForLines(launched.path, "START", 1, 10000));
-  std::string start = bridge::LinesStartingWith(launched.path, "START")[0];
+  ASSERT_TRUE(harness::WaitForLines(launched.path, "START", 1, 10000));
+  std::string start = harness::LinesStartingWith(launched.path, "START")[0];
   std::string tail = " PLUGIN " + std::to_string(reinterpret_cast<INT_PTR>(window)) + " " + instance;
   EXPECT_EQ(tail, start.substr(start.size() - tail.size())) << start;
-  bridge::EndLaunchedStandIns();
+  harness::EndLaunchedStandIns();
 }
 
 // Without an Exe entry the default path is started; the stand-in copied there logs where the
 // environment tells it.
 TEST(Plugin, StartsTheDefaultPathWithoutAnExeEntry) {
-  bridge::TempFile launched("npd");
+  harness::TempFile launched("npd");
   CreateDirectoryA("c:\\nvr", nullptr);
   ASSERT_TRUE(CopyFileA(harness::BinPath("nvr_standin.exe").c_str(), "c:\\nvr\\nvr.exe", FALSE));
-  SetEnvironmentVariableA("NVR_STANDIN_LOG", launched.path.c_str());
   {
-    bridge::ScopedAppPath cleared("");
-    WriteProfileStringA("NVR", "Exe", nullptr);
+    harness::ScopedEnv logTo("NVR_STANDIN_LOG", launched.path);
+    harness::ScopedWinIni cleared("NVR", "Exe", nullptr);
     Host host;
     host.Ready(1);
     HWND window = host.Window(0, 0, 0, 100, 100);
     ASSERT_EQ(0, host.Do("setwindow 0 0"));
-    ASSERT_TRUE(bridge::WaitForLines(launched.path, "START", 1, 10000));
-    std::string start = bridge::LinesStartingWith(launched.path, "START")[0];
+    ASSERT_TRUE(harness::WaitForLines(launched.path, "START", 1, 10000));
+    std::string start = harness::LinesStartingWith(launched.path, "START")[0];
     EXPECT_NE(std::string::npos, start.find("c:\\nvr\\nvr.exe PLUGIN " +
                                             std::to_string(reinterpret_cast<INT_PTR>(window)) + " "))
         << start;
-    bridge::EndLaunchedStandIns();
+    harness::EndLaunchedStandIns();
   }
-  SetEnvironmentVariableA("NVR_STANDIN_LOG", nullptr);
   harness::WaitUntil([] { return DeleteFileA("c:\\nvr\\nvr.exe") != 0; }, 5000);
   RemoveDirectoryA("c:\\nvr");
 }
@@ -281,8 +272,8 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
     std::string instance = host.Lines("NEW 0")[0].substr(host.Lines("NEW 0")[0].find("instance=") + 9);
     if (r.shown) {
       ASSERT_EQ(2u, shown.size());
-      EXPECT_EQ("SHOWAGAIN " + bridge::Hex(reinterpret_cast<UINT_PTR>(window)) + " " + instance, shown[0]);
-      EXPECT_EQ("SHOWAGAIN " + bridge::Hex(reinterpret_cast<UINT_PTR>(other)) + " " + instance, shown[1]);
+      EXPECT_EQ("SHOWAGAIN " + harness::Hex(reinterpret_cast<UINT_PTR>(window)) + " " + instance, shown[0]);
+      EXPECT_EQ("SHOWAGAIN " + harness::Hex(reinterpret_cast<UINT_PTR>(other)) + " " + instance, shown[1]);
     } else {
       EXPECT_TRUE(shown.empty()) << Joined(shown);
     }
@@ -299,7 +290,7 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
 TEST(Plugin, HungApplicationDoesNotHoldTheBrowser) {
   App app;
   ASSERT_TRUE(app.window);
-  bridge::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+  harness::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
   PostMessageA(app.window, WM_APP + 1, 0, 0);  // the stand-in stops pumping
   ASSERT_TRUE(app.WaitFor("HANG"));
   Host host;
@@ -319,7 +310,7 @@ TEST(Plugin, PaintsThePlaceholderWhileTheApplicationIsEngaged) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.reply ? std::string("engaged reply ") + r.reply : std::string("no application"));
-    bridge::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+    harness::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
     std::unique_ptr<App> app(r.reply ? new App(std::string("--reply 3174=") + r.reply) : nullptr);
     Host host;
     host.Ready(2);
@@ -357,7 +348,7 @@ TEST(Plugin, WindowServesStatusScrollAndProbes) {
   UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
   for (bool running : {true, false}) {
     SCOPED_TRACE(running ? "application running" : "no application");
-    bridge::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+    harness::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
     std::unique_ptr<App> app(running ? new App("--reply 3179=0x1234 --reply 3180=0x4321") : nullptr);
     Host host;
     host.Ready(1);
