@@ -34,10 +34,10 @@ test: build
 	@bash tools/run-tests
 
 test-host: build
-	ctest --preset host -j $(JOBS)
+	ctest --preset host -j $(JOBS) --no-tests=error
 
 test-wine: build
-	NVR_WINE_ARCH=$(WINE_ARCH) tools/wine-bed ctest --preset $(WINE_ARCH)
+	NVR_WINE_ARCH=$(WINE_ARCH) tools/wine-bed ctest --preset $(WINE_ARCH) --no-tests=error
 
 demo: build
 	@bash tools/demo
