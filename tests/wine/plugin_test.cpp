@@ -50,10 +50,13 @@ class Host {
     for (int i = 0; i < instances; ++i) ASSERT_EQ(0, Do("new " + std::to_string(i)));
   }
   // Instance id's plug-in window, made at x, y of the page (the page fills the screen's corner).
+  // Waits for the browser's first paint of it, so that no paint of a new window comes later.
   HWND Window(int id, int x, int y, int width, int height) {
     std::string n = std::to_string(id);
+    size_t painted = Lines("SAVED paint").size();
     Do("window " + n + " " + std::to_string(x) + " " + std::to_string(y) + " " +
        std::to_string(width) + " " + std::to_string(height));
+    EXPECT_TRUE(harness::WaitUntil([&] { return Lines("SAVED paint").size() > painted; }, 5000));
     return reinterpret_cast<HWND>(Do("hwnd " + n));
   }
   std::vector<std::string> Lines(const char* prefix) { return harness::LinesStartingWith(log_.path, prefix); }
