@@ -160,7 +160,8 @@ LRESULT GetEntryPoints(uint16_t size) {
     changedBehindEvent += bytes[i] != 0xCC;
   int functions = 0;
   void* const* slots = reinterpret_cast<void* const*>(&f.newp);
-  for (int i = 0; i < 9; ++i) functions += slots[i] != nullptr && bytes[4 + i * sizeof(void*)] != 0xCC;
+  for (int i = 0; i < 9; ++i)
+    functions += slots[i] != nullptr && bytes[offsetof(NPPluginFuncs, newp) + i * sizeof(void*)] != 0xCC;
   LogLine("ENTRY result=%d size=%u version=%x functions=%d event=%s changedBehindEvent=%d", result,
           f.size, f.version, functions,
           f.event == nullptr ? "null" : (bytes[offsetof(NPPluginFuncs, event)] == 0xCC ? "untouched" : "set"),
