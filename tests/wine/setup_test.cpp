@@ -14,12 +14,13 @@
 namespace {
 
 const char UNINST_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NuvoraNVR";
+const char PLUGINS_ROOT[] = "Software\\MozillaPlugins";
 const char PLUGIN_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR";
 const char DESKTOP_KEY[] = "Control Panel\\Desktop";
 const char SESSION_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char PENDING[] = "PendingFileRenameOperations";
 const char NAVIGATOR_KEY[] = "Software\\Netscape\\Netscape Navigator\\4.08 (en)\\Main";
-const char MOZILLA_KEY[] = "Software\\Mozilla\\Mozilla Suite 1.7\\1.7.13 (en)\\Main";
+const char MOZILLA_KEY[] = "Software\\Mozilla\\Later Browser\\1.0 (en)\\Main";
 const char BROWSERS[] = "C:\\nvr-test-browsers";
 
 std::string WindowsPath(const char* file) {
@@ -91,14 +92,16 @@ void Walk(HKEY key, const std::string& path, Snapshot* out) {
   std::vector<BYTE> data(maxData + 2);
   for (DWORD i = 0;; ++i) {
     DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
-    if (RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS) break;
+    LONG r = RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+    if (r != ERROR_SUCCESS) break;
     (*out)[path + "|" + std::string(name.data(), nameSize)] =
         std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), dataSize);
   }
   std::vector<char> sub(maxKey + 2);
   for (DWORD i = 0;; ++i) {
     DWORD subSize = static_cast<DWORD>(sub.size());
-    if (RegEnumKeyExA(key, i, sub.data(), &subSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyExA(key, i, sub.data(), &subSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
     HKEY child;
     std::string subName(sub.data(), subSize);
     if (RegOpenKeyExA(key, subName.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
@@ -254,13 +257,18 @@ DWORD RunSetup(const std::string& commandLine) {
 class Bed {
  public:
   Bed() {
-    for (const char* file : {"system.ini", "win.ini", "control.ini"}) profiles_[file] = ReadWholeFile(WindowsPath(file));
+    HKEY root;
+    hadPluginsRoot_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT, 0, KEY_READ, &root) == ERROR_SUCCESS;
+    if (hadPluginsRoot_) RegCloseKey(root);
+    for (const char* file : {"system.ini", "win.ini", "control.ini"})
+      profiles_[file] = ReadWholeFile(WindowsPath(file));
   }
   ~Bed() {
     std::string quiet;
     if (ReadValue(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString", &quiet)) RunSetup(quiet);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINST_KEY);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\MozillaPlugins");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, PLUGIN_KEY);
+    if (!hadPluginsRoot_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT);
     DeleteFileA(SystemPath("nvrss32.scr").c_str());
     for (const std::string& folder : made_) DeleteFolderTree(folder);
     for (const std::string& key : keys_) DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
@@ -291,8 +299,7 @@ class Bed {
     }
   }
 
-  // A browser's program folder, registered under key (its parents made too, and removed later
-  // from the first one that did not exist).
+  // A browser's program folder, named as "Install Directory" under key.
   std::string AddBrowser(const char* key, const char* name, bool withPluginFolder) {
     if (made_.empty()) {
       CreateDirectoryA(BROWSERS, nullptr);
@@ -304,15 +311,17 @@ class Bed {
       CreateDirectoryA((program + "\\Plugins").c_str(), nullptr);
       WriteWholeFile(program + "\\Plugins\\npother.dll", "another plug-in");
     }
-    std::string top = key;
-    for (size_t slash = top.find('\\', 9); slash != std::string::npos; slash = top.find('\\', slash + 1)) {
+    // The first key on the way down below Software that does not exist yet is removed afterwards.
+    std::string path = key;
+    for (size_t end = path.find('\\', 9);; end = path.find('\\', end + 1)) {
+      std::string part = path.substr(0, end);
       HKEY probe;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, top.substr(0, slash).c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-        RegCloseKey(probe);
-        continue;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, part.c_str(), 0, KEY_READ, &probe) != ERROR_SUCCESS) {
+        keys_.push_back(part);
+        break;
       }
-      keys_.push_back(top.substr(0, slash));
-      break;
+      RegCloseKey(probe);
+      if (end == std::string::npos) break;
     }
     HKEY k;
     RegCreateKeyA(HKEY_LOCAL_MACHINE, key, &k);
@@ -350,6 +359,7 @@ class Bed {
   SavedValue pending_{HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING};
   std::map<std::string, std::string> profiles_;
   std::vector<std::string> made_, keys_;
+  bool hadPluginsRoot_ = false;
 };
 
 // The installed saver answers /c from its installed place with its settings dialog.
@@ -358,7 +368,10 @@ void ExpectSettingsDialogFromSystemFolder() {
   ASSERT_TRUE(harness::Start(saver, "\"" + SystemPath("nvrss32.scr") + "\" /c"));
   HWND dialog = nullptr;
   ASSERT_TRUE(harness::WaitUntil(
-      [&] { return (dialog = harness::FindProcessWindow(saver.Pid(), "#32770", "NVR Glowpane")) && IsWindowVisible(dialog); },
+      [&] {
+        dialog = harness::FindProcessWindow(saver.Pid(), "#32770", "NVR Glowpane");
+        return dialog && IsWindowVisible(dialog);
+      },
       10000));
   PostMessageA(dialog, WM_CLOSE, 0, 0);
   DWORD code = 0xDEADBEEF;
@@ -392,7 +405,7 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   std::string navigator;
   if (s.browsers) {
     navigator = bed.AddBrowser(NAVIGATOR_KEY, "Navigator", true);
-    std::string later = bed.AddBrowser(MOZILLA_KEY, "Suite", false);
+    std::string later = bed.AddBrowser(MOZILLA_KEY, "Later", false);
     copies = {navigator + "\\Plugins\\NPNVR.DLL", later + "\\Plugins\\NPNVR.DLL"};
     madeFolders = {later + "\\Plugins"};
   }
@@ -412,7 +425,8 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   EXPECT_TRUE(Exists(folder + "\\uninstall.exe"));
   for (const std::string& copy : copies) EXPECT_TRUE(Exists(copy)) << copy;
   EXPECT_EQ("\"" + folder + "\\uninstall.exe\"", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "UninstallString"));
-  EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString"));
+  EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
+            Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString"));
   EXPECT_EQ("1.4.522", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "DisplayVersion"));
   EXPECT_EQ("Nuvora", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "Publisher"));
   EXPECT_NE("(absent)", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "DisplayName"));
@@ -429,9 +443,8 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   EXPECT_EQ(nt ? "(absent)" : expected, std::string(current));
   // Nothing else: the main application's path in win.ini above all stays the application's.
   EXPECT_EQ("", Changes(before, installed,
-                        {std::string("HKLM\\") + UNINST_KEY, "HKLM\\Software\\MozillaPlugins",
+                        {std::string("HKLM\\") + UNINST_KEY, std::string("HKLM\\") + PLUGINS_ROOT,
                          "HKCU\\Control Panel\\Desktop|SCRNSAVE.EXE", "system.ini"}));
-  EXPECT_EQ(before.profiles["win.ini"], installed.profiles["win.ini"]);
 
   ExpectSettingsDialogFromSystemFolder();
 
