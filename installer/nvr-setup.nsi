@@ -34,6 +34,7 @@ InstallDir "$PROGRAMFILES\Nuvora NVR"
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "1.4.0.522"
 VIAddVersionKey "ProductName" "${PRODUCT}"
@@ -200,6 +201,7 @@ Function InstallPluginForBrowsersUnder
 FunctionEnd
 
 Section "-Browser plug-in"
+  AddSize 156  ; the copy in a plug-in folder, placed from a function and so not counted otherwise
   StrCpy $pluginCopies 0
   StrCpy $R5 "Software\Netscape"
   Call InstallPluginForBrowsersUnder
