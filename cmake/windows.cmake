@@ -53,6 +53,21 @@ if(PLUGIN_OWN)
   nvr_ship(NPNVR NPNVR.DLL)
 endif()
 
+# nvr-setup.exe: both deliverables packed into one setup program by makensis. Rebuilt when the
+# script or either deliverable changes; a copy beside the Wine tests lets them run it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686" AND TARGET NPNVR)
+  find_program(MAKENSIS makensis REQUIRED)
+  set(NVR_SETUP_SCRIPT ${CMAKE_SOURCE_DIR}/installer/nvr-setup.nsi)
+  add_custom_command(OUTPUT ${DIST_DIR}/nvr-setup.exe ${CMAKE_BINARY_DIR}/bin/nvr-setup.exe
+    COMMAND ${MAKENSIS} -V2 -DSAVER=${DIST_DIR}/nvrss32.scr -DPLUGIN=${DIST_DIR}/NPNVR.DLL
+      -DOUTFILE=${DIST_DIR}/nvr-setup.exe ${NVR_SETUP_SCRIPT}
+    COMMAND ${CMAKE_COMMAND} -E copy ${DIST_DIR}/nvr-setup.exe ${CMAKE_BINARY_DIR}/bin/nvr-setup.exe
+    DEPENDS ${NVR_SETUP_SCRIPT} nvrss32 NPNVR
+    COMMENT "Packing the setup program"
+    VERBATIM)
+  add_custom_target(nvr_setup ALL DEPENDS ${DIST_DIR}/nvr-setup.exe)
+endif()
+
 # GoogleTest, cross-built from the sources Debian's googletest package installs.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -79,6 +94,9 @@ endif()
 get_property(NVR_DOUBLES GLOBAL PROPERTY NVR_DOUBLES)
 if(NVR_DOUBLES)
   add_dependencies(wine_tests ${NVR_DOUBLES})
+endif()
+if(TARGET nvr_setup)
+  add_dependencies(wine_tests nvr_setup)
 endif()
 include(GoogleTest)
 gtest_add_tests(TARGET wine_tests SOURCES ${WINE_TEST_SOURCES} TEST_LIST WINE_TESTS)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, idempotently, what the build and the tests need on a fresh Debian machine:
 # the mingw-w64 i686 cross compilers, 32-bit Wine, Xvfb, the native test tools, and the CPU
-# emulator and PE reader (for /usr/bin/python3) that run the shipped export from outside.
+# emulator and PE reader (for /usr/bin/python3) that run the shipped export from outside, and the
+# installer compiler that packs both deliverables into a setup program.
 set -euo pipefail
 
 need=()
@@ -9,7 +10,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 
 for p in mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth cmake ninja-build \
          googletest libgtest-dev clang libclang-rt-14-dev imagemagick xdotool python3 \
-         python3-unicorn python3-pefile; do
+         python3-unicorn python3-pefile nsis; do
   have "$p" || need+=("$p")
 done
 

@@ -1,0 +1,481 @@
+// The setup program run silently, as an administrator or a deployment tool would: what it leaves
+// after an install, after a second install over the first, and after the uninstall, read from
+// the registry, the profile files and the folders, under both families of the system.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+const char UNINST_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NuvoraNVR";
+const char PLUGINS_ROOT[] = "Software\\MozillaPlugins";
+const char PLUGIN_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR";
+const char DESKTOP_KEY[] = "Control Panel\\Desktop";
+const char SESSION_KEY[] = "System\\CurrentControlSet\\Control\\Session Manager";
+const char PENDING[] = "PendingFileRenameOperations";
+const char NAVIGATOR_KEY[] = "Software\\Netscape\\Netscape Navigator\\4.08 (en)\\Main";
+const char MOZILLA_KEY[] = "Software\\Mozilla\\Later Browser\\1.0 (en)\\Main";
+const char BROWSERS[] = "C:\\nvr-test-browsers";
+
+std::string WindowsPath(const char* file) {
+  char folder[MAX_PATH];
+  UINT n = GetWindowsDirectoryA(folder, sizeof folder);
+  return std::string(folder, n) + "\\" + file;
+}
+
+std::string SystemPath(const char* file) {
+  char folder[MAX_PATH];
+  UINT n = GetSystemDirectoryA(folder, sizeof folder);
+  return std::string(folder, n) + "\\" + file;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadWholeFile(const std::string& path) {
+  std::string content = "(absent)";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return content;
+  content.clear();
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  CloseHandle(file);
+  return content;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// The profile functions may keep a file in memory; this makes them read it afresh.
+void ForgetCachedProfile(const char* file) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, file); }
+
+bool ReadValue(HKEY root, const char* key, const char* name, std::string* text) {
+  char data[1024];
+  DWORD size = sizeof data, type = 0;
+  HKEY k;
+  if (RegOpenKeyExA(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  LONG r = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(k);
+  if (r != ERROR_SUCCESS) return false;
+  text->assign(data, size);
+  if (type == REG_SZ && !text->empty() && text->back() == '\0') text->pop_back();
+  return true;
+}
+
+std::string Value(HKEY root, const char* key, const char* name) {
+  std::string text;
+  return ReadValue(root, key, name, &text) ? text : "(absent)";
+}
+
+// Everything below a few registry roots, as "key" -> "" and "key|value" -> type and data.
+using Snapshot = std::map<std::string, std::string>;
+
+void Walk(HKEY key, const std::string& path, Snapshot* out) {
+  (*out)[path] = "";
+  DWORD subkeys = 0, maxKey = 0, values = 0, maxName = 0, maxData = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, &maxKey, nullptr, &values, &maxName,
+                       &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+    return;
+  std::vector<char> name(maxName + 2);
+  std::vector<BYTE> data(maxData + 2);
+  for (DWORD i = 0;; ++i) {
+    DWORD nameSize = static_cast<DWORD>(name.size()), dataSize = static_cast<DWORD>(data.size()), type = 0;
+    LONG r = RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+    if (r != ERROR_SUCCESS) break;
+    (*out)[path + "|" + std::string(name.data(), nameSize)] =
+        std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), dataSize);
+  }
+  std::vector<char> sub(maxKey + 2);
+  for (DWORD i = 0;; ++i) {
+    DWORD subSize = static_cast<DWORD>(sub.size());
+    if (RegEnumKeyExA(key, i, sub.data(), &subSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
+    HKEY child;
+    std::string subName(sub.data(), subSize);
+    if (RegOpenKeyExA(key, subName.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+    Walk(child, path + "\\" + subName, out);
+    RegCloseKey(child);
+  }
+}
+
+// The parts of the registry the setup program could reach, and the profile files it could write.
+struct SystemState {
+  Snapshot registry;
+  std::map<std::string, std::string> profiles;
+};
+
+SystemState Take() {
+  SystemState state;
+  struct Root { HKEY root; const char* name; const char* key; } roots[] = {
+      {HKEY_LOCAL_MACHINE, "HKLM", "Software"},
+      {HKEY_LOCAL_MACHINE, "HKLM", SESSION_KEY},
+      {HKEY_CURRENT_USER, "HKCU", "Software"},
+      {HKEY_CURRENT_USER, "HKCU", "Control Panel"},
+  };
+  for (const Root& r : roots) {
+    HKEY key;
+    if (RegOpenKeyExA(r.root, r.key, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    Walk(key, std::string(r.name) + "\\" + r.key, &state.registry);
+    RegCloseKey(key);
+  }
+  for (const char* file : {"system.ini", "win.ini", "control.ini"}) {
+    ForgetCachedProfile(file);
+    state.profiles[file] = ReadWholeFile(WindowsPath(file));
+  }
+  return state;
+}
+
+std::string Lower(std::string text) {
+  CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The differences from before to after, one a line, leaving out entries under the given prefixes.
+std::string Changes(const SystemState& before, const SystemState& after,
+                    const std::vector<std::string>& allowed = {}) {
+  std::string out;
+  auto skip = [&](const std::string& path) {
+    for (const std::string& p : allowed)
+      if (StartsWith(path, p)) return true;
+    return false;
+  };
+  for (const auto& [path, data] : before.registry) {
+    auto it = after.registry.find(path);
+    if (skip(path)) continue;
+    if (it == after.registry.end()) out += "- " + path + "\n";
+    else if (it->second != data) out += "~ " + path + "\n";
+  }
+  for (const auto& [path, data] : after.registry)
+    if (!skip(path) && !before.registry.count(path)) out += "+ " + path + "\n";
+  for (const auto& [file, content] : before.profiles)
+    if (!skip(file) && after.profiles.at(file) != content)
+      out += "~ " + file + " was:\n" + content + "\nis:\n" + after.profiles.at(file) + "\n";
+  return out;
+}
+
+// A registry value as it is now, put back (or removed again) when the record ends.
+class SavedValue {
+ public:
+  SavedValue(HKEY root, const char* key, const char* name) : root_(root), key_(key), name_(name) {
+    HKEY k;
+    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+    BYTE data[8192];
+    DWORD size = sizeof data;
+    had_ = RegQueryValueExA(k, name_.c_str(), nullptr, &type_, data, &size) == ERROR_SUCCESS;
+    if (had_) data_.assign(reinterpret_cast<char*>(data), size);
+    RegCloseKey(k);
+  }
+  ~SavedValue() { Restore(); }
+  SavedValue(const SavedValue&) = delete;
+  SavedValue& operator=(const SavedValue&) = delete;
+  void Restore() {
+    HKEY k;
+    if (RegCreateKeyA(root_, key_.c_str(), &k) != ERROR_SUCCESS) return;
+    if (had_) RegSetValueExA(k, name_.c_str(), 0, type_, reinterpret_cast<const BYTE*>(data_.data()),
+                             static_cast<DWORD>(data_.size()));
+    else RegDeleteValueA(k, name_.c_str());
+    RegCloseKey(k);
+  }
+
+ private:
+  HKEY root_;
+  std::string key_, name_, data_;
+  bool had_ = false;
+  DWORD type_ = 0;
+};
+
+void DeleteKeyTree(HKEY root, const std::string& key) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
+  char sub[256];
+  for (;;) {
+    DWORD size = sizeof sub;
+    if (RegEnumKeyExA(k, 0, sub, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    DeleteKeyTree(k, sub);
+  }
+  RegCloseKey(k);
+  RegDeleteKeyA(root, key.c_str());
+}
+
+void DeleteFolderTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolderTree(folder + "\\" + name);
+      else DeleteFileA((folder + "\\" + name).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+// Runs a setup or uninstall command line to its end. The uninstaller hands its work to a copy of
+// itself in the temporary folder and ends at once: that copy, a child of the first process, is
+// waited for too.
+DWORD RunSetup(const std::string& commandLine) {
+  harness::Child first;
+  if (!harness::Start(first, commandLine)) return 0xDEADBEEF;
+  DWORD code = 0xDEADBEEF;
+  if (!first.WaitExit(60000, &code)) return 0xDEADBEEF;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != first.Pid()) continue;
+    HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+    if (!copy) continue;
+    if (WaitForSingleObject(copy, 60000) != WAIT_OBJECT_0) code = 0xDEADBEEF;
+    else GetExitCodeProcess(copy, &code);
+    CloseHandle(copy);
+  }
+  CloseHandle(snapshot);
+  return code;
+}
+
+// The screen-saver settings of both families, the profile files and the reboot list as they were,
+// the fake browsers, and anything an install left behind: put back or removed when the record
+// ends, also when a test stops half-way.
+class Bed {
+ public:
+  Bed() {
+    HKEY root;
+    hadPluginsRoot_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT, 0, KEY_READ, &root) == ERROR_SUCCESS;
+    if (hadPluginsRoot_) RegCloseKey(root);
+    for (const char* file : {"system.ini", "win.ini", "control.ini"})
+      profiles_[file] = ReadWholeFile(WindowsPath(file));
+  }
+  ~Bed() {
+    std::string quiet;
+    if (ReadValue(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString", &quiet)) RunSetup(quiet);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINST_KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, PLUGIN_KEY);
+    if (!hadPluginsRoot_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT);
+    DeleteFileA(SystemPath("nvrss32.scr").c_str());
+    for (const std::string& folder : made_) DeleteFolderTree(folder);
+    for (const std::string& key : keys_) DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
+    RemoveScheduledFiles();
+    for (const auto& [file, content] : profiles_) {
+      if (content == "(absent)") DeleteFileA(WindowsPath(file.c_str()).c_str());
+      else WriteWholeFile(WindowsPath(file.c_str()), content);
+      ForgetCachedProfile(file.c_str());
+    }
+  }
+  Bed(const Bed&) = delete;
+  Bed& operator=(const Bed&) = delete;
+
+  // The current screen saver of one family: the value, or none (null).
+  void SetSaver(bool nt, const char* saver) {
+    if (nt) {
+      HKEY k;
+      RegCreateKeyA(HKEY_CURRENT_USER, DESKTOP_KEY, &k);
+      if (saver) RegSetValueExA(k, "SCRNSAVE.EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>(saver),
+                                static_cast<DWORD>(strlen(saver) + 1));
+      else RegDeleteValueA(k, "SCRNSAVE.EXE");
+      RegCloseKey(k);
+    } else {
+      // A system of that family always has this section: it names the shell.
+      WritePrivateProfileStringA("boot", "shell", "Explorer.exe", "system.ini");
+      WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", saver, "system.ini");
+      ForgetCachedProfile("system.ini");
+    }
+  }
+
+  // A browser's program folder, named as "Install Directory" under key.
+  std::string AddBrowser(const char* key, const char* name, bool withPluginFolder) {
+    if (made_.empty()) {
+      CreateDirectoryA(BROWSERS, nullptr);
+      made_.push_back(BROWSERS);
+    }
+    std::string program = std::string(BROWSERS) + "\\" + name;
+    CreateDirectoryA(program.c_str(), nullptr);
+    if (withPluginFolder) {
+      CreateDirectoryA((program + "\\Plugins").c_str(), nullptr);
+      WriteWholeFile(program + "\\Plugins\\npother.dll", "another plug-in");
+    }
+    // The first key on the way down below Software that does not exist yet is removed afterwards.
+    std::string path = key;
+    for (size_t end = path.find('\\', 9);; end = path.find('\\', end + 1)) {
+      std::string part = path.substr(0, end);
+      HKEY probe;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, part.c_str(), 0, KEY_READ, &probe) != ERROR_SUCCESS) {
+        keys_.push_back(part);
+        break;
+      }
+      RegCloseKey(probe);
+      if (end == std::string::npos) break;
+    }
+    HKEY k;
+    RegCreateKeyA(HKEY_LOCAL_MACHINE, key, &k);
+    RegSetValueExA(k, "Install Directory", 0, REG_SZ, reinterpret_cast<const BYTE*>(program.c_str()),
+                   static_cast<DWORD>(program.size() + 1));
+    RegCloseKey(k);
+    return program;
+  }
+
+  // The files the uninstaller's temporary copy left for removal at the next start: each must
+  // lie in the temporary folder. Removed now, and the reboot list put back as it was.
+  std::string RemoveScheduledFiles() {
+    std::string strays, list;
+    if (ReadValue(HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING, &list)) {
+      char temp[MAX_PATH];
+      std::string tempFolder(temp, GetTempPathA(sizeof temp, temp));
+      std::vector<std::string> paths;
+      for (size_t at = 0; at < list.size();) {
+        std::string item = list.c_str() + at;
+        at += item.size() + 1;
+        if (StartsWith(item, "\\??\\")) paths.push_back(item.substr(4));
+      }
+      for (size_t i = paths.size(); i-- > 0;) {
+        if (!StartsWith(Lower(paths[i]), Lower(tempFolder))) strays += paths[i] + "\n";
+        DeleteFileA(paths[i].c_str());
+        RemoveDirectoryA(paths[i].c_str());
+      }
+    }
+    pending_.Restore();
+    return strays;
+  }
+
+ private:
+  SavedValue ntSaver_{HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"};
+  SavedValue pending_{HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING};
+  std::map<std::string, std::string> profiles_;
+  std::vector<std::string> made_, keys_;
+  bool hadPluginsRoot_ = false;
+};
+
+// The installed saver answers /c from its installed place with its settings dialog.
+void ExpectSettingsDialogFromSystemFolder() {
+  harness::Child saver;
+  ASSERT_TRUE(harness::Start(saver, "\"" + SystemPath("nvrss32.scr") + "\" /c"));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(harness::WaitUntil(
+      [&] {
+        dialog = harness::FindProcessWindow(saver.Pid(), "#32770", "NVR Glowpane");
+        return dialog && IsWindowVisible(dialog);
+      },
+      10000));
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+  DWORD code = 0xDEADBEEF;
+  EXPECT_TRUE(harness::WaitUntil([&] { return !saver.Running(); }, 10000));
+  saver.WaitExit(0, &code);
+  EXPECT_EQ(0u, code) << "closed without OK";
+}
+
+struct Scenario {
+  const char* windows;        // what Wine reports: "win7" (NT) or "win98" (95 family)
+  const char* previousSaver;  // the current screen saver before setup, or none
+  const char* options;        // extra setup options
+  const char* folder;         // /D= folder, or null for the default
+  bool browsers;              // a Navigator with its plug-in folder, a later browser without one
+};
+
+void InstallTwiceAndUninstall(const Scenario& s) {
+  std::string setup = harness::BinPath("nvr-setup.exe");
+#ifdef _WIN64
+  if (!Exists(setup)) GTEST_SKIP() << "the setup program is 32-bit: this bed runs no 32-bit code";
+#endif
+  ASSERT_TRUE(Exists(setup)) << setup;
+  harness::ScopedRegValue version(HKEY_CURRENT_USER, "Software\\Wine", "Version", s.windows);
+  bool nt = std::string(s.windows) == "win7";
+  bool makeCurrent = std::string(s.options).find("/NOCURRENT") == std::string::npos;
+  Bed bed;
+  bed.SetSaver(true, nt ? s.previousSaver : nullptr);
+  bed.SetSaver(false, nt ? nullptr : s.previousSaver);
+  std::vector<std::string> copies;  // where the plug-in must go, the registered copy first
+  std::vector<std::string> madeFolders;
+  std::string navigator;
+  if (s.browsers) {
+    navigator = bed.AddBrowser(NAVIGATOR_KEY, "Navigator", true);
+    std::string later = bed.AddBrowser(MOZILLA_KEY, "Later", false);
+    copies = {navigator + "\\Plugins\\NPNVR.DLL", later + "\\Plugins\\NPNVR.DLL"};
+    madeFolders = {later + "\\Plugins"};
+  }
+  std::string folder = s.folder ? s.folder
+                                : Value(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                        "ProgramFilesDir") + "\\Nuvora NVR";
+  if (!s.browsers) {
+    copies = {folder + "\\Plugins\\NPNVR.DLL"};
+    madeFolders = {folder + "\\Plugins"};
+  }
+  std::string command = "\"" + setup + "\" /S" + s.options + (s.folder ? std::string(" /D=") + s.folder : "");
+  SystemState before = Take();
+
+  ASSERT_EQ(0u, RunSetup(command));
+  SystemState installed = Take();
+  EXPECT_TRUE(Exists(SystemPath("nvrss32.scr")));
+  EXPECT_TRUE(Exists(folder + "\\uninstall.exe"));
+  for (const std::string& copy : copies) EXPECT_TRUE(Exists(copy)) << copy;
+  EXPECT_EQ("\"" + folder + "\\uninstall.exe\"", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "UninstallString"));
+  EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
+            Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString"));
+  EXPECT_EQ("1.4.522", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "DisplayVersion"));
+  EXPECT_EQ("Nuvora", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "Publisher"));
+  EXPECT_NE("(absent)", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "DisplayName"));
+  EXPECT_EQ(copies[0], Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Path"));
+  for (const char* name : {"Description", "ProductName", "Vendor", "Version"})
+    EXPECT_NE("(absent)", Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, name)) << name;
+  char ours[MAX_PATH];
+  DWORD n = GetShortPathNameA(SystemPath("nvrss32.scr").c_str(), ours, sizeof ours);
+  ForgetCachedProfile("system.ini");
+  char current[MAX_PATH];
+  GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "(absent)", current, sizeof current, "system.ini");
+  std::string expected = makeCurrent ? std::string(ours, n) : s.previousSaver ? s.previousSaver : "(absent)";
+  EXPECT_EQ(nt ? expected : "(absent)", Value(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"));
+  EXPECT_EQ(nt ? "(absent)" : expected, std::string(current));
+  // Nothing else: the main application's path in win.ini above all stays the application's.
+  EXPECT_EQ("", Changes(before, installed,
+                        {std::string("HKLM\\") + UNINST_KEY, std::string("HKLM\\") + PLUGINS_ROOT,
+                         "HKCU\\Control Panel\\Desktop|SCRNSAVE.EXE", "system.ini"}));
+
+  ExpectSettingsDialogFromSystemFolder();
+
+  ASSERT_EQ(0u, RunSetup(command));
+  EXPECT_EQ("", Changes(installed, Take())) << "a second install changed what the first left";
+
+  std::string quiet = Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString");
+  ASSERT_EQ(0u, RunSetup(quiet));
+  SystemState removed = Take();
+  std::string pendingPath = std::string("HKLM\\") + SESSION_KEY + "|" + PENDING;
+  EXPECT_EQ("", Changes(before, removed, {pendingPath}));
+  EXPECT_EQ("", bed.RemoveScheduledFiles()) << "scheduled for removal outside the temporary folder";
+  EXPECT_FALSE(Exists(SystemPath("nvrss32.scr")));
+  EXPECT_FALSE(Exists(folder));
+  for (const std::string& copy : copies) EXPECT_FALSE(Exists(copy)) << copy;
+  for (const std::string& made : madeFolders) EXPECT_FALSE(Exists(made)) << made;
+  if (s.browsers) {
+    EXPECT_TRUE(Exists(navigator + "\\Plugins\\npother.dll")) << "a browser's own plug-in folder";
+  }
+}
+
+TEST(Setup, NtWithoutBrowserKeepsPlugInInItsFolderAndGivesBackThePreviousSaver) {
+  InstallTwiceAndUninstall({"win7", "C:\\windows\\system32\\previous.scr", "", "C:\\nvr-setup-test", false});
+}
+
+TEST(Setup, Family95WithBrowsersPutsPlugInBesideEachAndRemovesTheSaverSetting) {
+  InstallTwiceAndUninstall({"win98", nullptr, "", nullptr, true});
+}
+
+TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAlone) {
+  InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", " /NOCURRENT", nullptr, false});
+}
+
+}  // namespace
