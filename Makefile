@@ -1,6 +1,8 @@
 # make        builds both builds and leaves the deliverables in dist/
 # make test   runs every test of both builds (native unit tests and fuzzing, then Wine tests)
-# make demo   the main job: the saver with a stand-in main application, under Wine on Xvfb
+# make demo   the main job shown whole under Wine on Xvfb: saver, preview, settings, plug-in,
+#             with the reference main application; pictures in build/demo/
+# make demo-pictures   the same, and the pictures copied into docs/ for the README
 # make bench  benchmarks, ratios measured side by side in one run
 # make fuzz   fuzzes longer: make fuzz FUZZ_SECONDS=3600
 # Each target first installs, idempotently, what is missing on a fresh Debian machine.
@@ -8,7 +10,7 @@
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build host win32 win64 test test-host test-wine demo bench fuzz clean
+.PHONY: all deps build host win32 win64 test test-host test-wine demo demo-pictures bench fuzz clean
 
 # The Wine tests run the i686 build where the machine executes 32-bit x86 code, else the x86_64
 # build of the same sources (see tools/wine-arch).
@@ -41,6 +43,9 @@ test-wine: build
 
 demo: build
 	@bash tools/demo
+
+demo-pictures: build
+	@bash tools/demo --docs
 
 bench: build
 	tools/wine-bed bash tools/bench

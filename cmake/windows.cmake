@@ -80,6 +80,12 @@ foreach(f ${DOUBLE_DIRS})
   get_filename_component(d ${f} DIRECTORY)
   add_subdirectory(${d})
 endforeach()
+# Examples and demo tools, never shipped: one folder each too.
+file(GLOB EXAMPLE_DIRS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/examples/*/CMakeLists.txt)
+foreach(f ${EXAMPLE_DIRS})
+  get_filename_component(d ${f} DIRECTORY)
+  add_subdirectory(${d})
+endforeach()
 
 # Wine tests: one GoogleTest program; ctest runs each test alone, under Wine, with a time limit.
 file(GLOB WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
