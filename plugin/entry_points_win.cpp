@@ -4,7 +4,7 @@
 #include "common/link_protocol.h"
 #include "plugin/plugin_state_win.h"
 
-PluginState pluginState = {nullptr, nullptr};
+PluginState pluginState = {nullptr};
 
 namespace {
 
@@ -57,8 +57,6 @@ static NPError NPP_New(NPMIMEType pluginType, NPP instance, uint16_t mode, int16
                        char* argn[], char* argv[], NPSavedData* saved) {
   Trace("NPP_New\n");
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
-  // Current before the allocation, so also when it fails.
-  pluginState.currentInstance = instance;
   PluginInstanceData* record =
       static_cast<PluginInstanceData*>(AllocateFromBrowser(sizeof(PluginInstanceData)));
   instance->pdata = record;

@@ -37,7 +37,6 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   if (!pageWindow) return NPERR_NO_ERROR;  // the browser takes the window away
   if (!record->savedWndProc) {
     // Subclassed once; a failed attempt leaves savedWndProc 0 and the next call tries again.
-    pluginState.currentInstance = instance;
     record->pluginWindow = pageWindow;
     AttachInstance(pageWindow, instance);
     record->savedWndProc = SetWindowLongPtrA(pageWindow, GWLP_WNDPROC,

@@ -12,10 +12,10 @@ struct PluginInstanceData {
   HWND pluginWindow;      // the window that was subclassed; 0: none
 };
 
-// One set per loaded module.
+// One set per loaded module. There is no "current instance": each subclassed window names its own
+// (AttachInstance below), so no window is ever served with another instance's record.
 struct PluginState {
   NPNetscapeFuncs* browserFuncs;  // from NP_Initialize, as soon as it is non-null
-  NPP currentInstance;            // the instance made or subclassed last
 };
 
 extern PluginState pluginState;
