@@ -6,28 +6,22 @@
 
 namespace {
 
-TEST(LaunchWait, RunsOutAtTheLimitAndNotBefore) {
-  EXPECT_EQ(0u, LaunchWaitExpired(1000, 1000));
-  EXPECT_EQ(0u, LaunchWaitExpired(1000, 1000 + 19999));
-  EXPECT_EQ(1u, LaunchWaitExpired(1000, 1000 + 20000));
-  EXPECT_EQ(1u, LaunchWaitExpired(1000, 1000 + 20001));
-}
-
-TEST(LaunchWait, CounterWrapNeitherShortensNorLengthens) {
-  uint32_t start = 0xFFFFFFFFu - 5000;  // wraps 5001 ms into the wait
-  EXPECT_EQ(0u, LaunchWaitExpired(start, start + 6000));
-  EXPECT_EQ(0u, LaunchWaitExpired(start, start + 19999));
-  EXPECT_EQ(1u, LaunchWaitExpired(start, start + 20000));
-  EXPECT_EQ(1u, LaunchWaitExpired(0xFFFFFFFFu, 19999));
-  EXPECT_EQ(0u, LaunchWaitExpired(0xFFFFFFFFu, 19998));
+// The wait runs out at 20 s and not before, whether or not the tick counter wraps during it.
+TEST(LaunchWait, RunsOutAtTheLimitAcrossTheCounterWrap) {
+  const uint32_t nearWrap = 0xFFFFFFFFu - 5000;  // wraps 5001 ms into the wait
+  const struct { uint32_t start, now, expired; } cases[] = {
+      {1000, 1000, 0}, {1000, 1000 + 19999, 0}, {1000, 1000 + 20000, 1}, {1000, 1000 + 20001, 1},
+      {nearWrap, nearWrap + 6000, 0}, {nearWrap, nearWrap + 19999, 0},
+      {nearWrap, nearWrap + 20000, 1}, {0xFFFFFFFFu, 19999, 1}, {0xFFFFFFFFu, 19998, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expired, LaunchWaitExpired(c.start, c.now)) << c.start << " to " << c.now;
 }
 
 TEST(LaunchOutcome, ThirtyTwoIsTheFirstSuccess) {
-  EXPECT_EQ(0u, LaunchSucceeded(0));
-  EXPECT_EQ(0u, LaunchSucceeded(2));   // WinExec: file not found
-  EXPECT_EQ(0u, LaunchSucceeded(31));
-  EXPECT_EQ(1u, LaunchSucceeded(32));
-  EXPECT_EQ(1u, LaunchSucceeded(0xFFFFFFFFu));
+  // 2 is WinExec's "file not found".
+  for (uint32_t failed : {0u, 2u, 31u}) EXPECT_EQ(0u, LaunchSucceeded(failed)) << failed;
+  for (uint32_t started : {32u, 0xFFFFFFFFu}) EXPECT_EQ(1u, LaunchSucceeded(started)) << started;
 }
 
 TEST(ReplyTable, ZeroReplyAlwaysPassesOn) {
@@ -51,20 +45,24 @@ TEST(ReplyTable, ListedInputIsSwallowedAndTheRestReturnsTheReply) {
 }
 
 TEST(ReplyTable, OnlySixteenBitRepliesNameACursor) {
-  EXPECT_EQ(224u, CursorIdFromReply(224));
-  EXPECT_EQ(32514u, CursorIdFromReply(32514));
-  EXPECT_EQ(0xFFFFu, CursorIdFromReply(0xFFFF));
-  EXPECT_EQ(0u, CursorIdFromReply(0x10000));
-  EXPECT_EQ(0u, CursorIdFromReply(-1));
+  const struct { int32_t reply; uint32_t cursor; } cases[] = {
+      {224, 224}, {32514, 32514}, {0xFFFF, 0xFFFF}, {0x10000, 0}, {-1, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.cursor, CursorIdFromReply(c.reply)) << "reply " << c.reply;
 }
 
 TEST(SplashCentring, CentresAndCutsEvenly) {
-  EXPECT_EQ(311, CentreOffset(0, 1024, 401));
-  EXPECT_EQ(284, CentreOffset(0, 768, 200));
-  EXPECT_EQ(0, CentreOffset(0, 100, 101));    // -1 / 2 rounds toward zero
-  EXPECT_EQ(-1, CentreOffset(0, 100, 103));   // -3 / 2
-  EXPECT_EQ(5, CentreOffset(10, 30, 10));
-  EXPECT_EQ(INT32_MAX, CentreOffset(INT32_MIN, INT32_MAX, 0));  // no overflow on the way
+  const struct { int32_t from, to, size, offset; } cases[] = {
+      {0, 1024, 401, 311}, {0, 768, 200, 284},
+      {0, 100, 101, 0},   // -1 / 2 rounds toward zero
+      {0, 100, 103, -1},  // -3 / 2
+      {10, 30, 10, 5},
+      {INT32_MIN, INT32_MAX, 0, INT32_MAX},  // no overflow on the way
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.offset, CentreOffset(c.from, c.to, c.size))
+        << c.from << " to " << c.to << ", size " << c.size;
 }
 
 }  // namespace

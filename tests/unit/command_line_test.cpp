@@ -20,43 +20,30 @@ const char* NextDoubleByte(const char* text) {
 // A stepping function that ignores the end of the text: the removal must not follow it there.
 const char* NextTwoBytesBlindly(const char* text) { return text + 2; }
 
-std::string TailOf(const char* line, NextCharProc next = NextByte) {
-  return SkipProgramName(line, next);
-}
-
-TEST(SkipProgramName, PlainName) {
-  EXPECT_EQ("/s", TailOf("nvrss32.scr /s"));
-  EXPECT_EQ("/p 1234", TailOf("nvrss32.scr   /p 1234"));
-  EXPECT_EQ("", TailOf("nvrss32.scr"));
-  EXPECT_EQ("", TailOf("nvrss32.scr \t "));
-  EXPECT_EQ("", TailOf(""));
-}
-
-TEST(SkipProgramName, QuotedNameWithSpacesIsRemovedWhole) {
-  EXPECT_EQ("/c", TailOf("\"C:\\my savers\\nvrss32.scr\" /c"));
-  // The closing quote need not be followed by a blank.
-  EXPECT_EQ("/s", TailOf("\"a b\"/s"));
-  EXPECT_EQ("", TailOf("\"\""));
-}
-
-TEST(SkipProgramName, UnterminatedQuoteMakesTheWholeLineTheName) {
-  EXPECT_EQ("", TailOf("\"C:\\my savers\\nvrss32.scr /s"));
-}
-
-TEST(SkipProgramName, BytesAboveOneTwentySevenBelongToTheName) {
-  EXPECT_EQ("/s", TailOf("caf\xE9\xFF.scr /s"));
-}
-
-TEST(SkipProgramName, BlanksAfterTheNameAreEveryByteUpToThirtyTwo) {
-  EXPECT_EQ("/s \x01", TailOf("x.scr \x01\x1F\t\n /s \x01"));
-}
-
-TEST(SkipProgramName, DoubleByteCharactersAreSteppedWhole) {
-  // A trail byte that looks like a blank or a quote does not end the name.
-  EXPECT_EQ("/s", TailOf("a\x81 b.scr /s", NextDoubleByte));
-  EXPECT_EQ("/s", TailOf("\"a\x81\"b\" /s", NextDoubleByte));
-  // A lead byte at the very end.
-  EXPECT_EQ("", TailOf("ab\x81", NextDoubleByte));
+TEST(SkipProgramName, RemovesTheNameAndTheBlanksAfterIt) {
+  const struct { const char* line; NextCharProc next; const char* tail; } cases[] = {
+      {"nvrss32.scr /s", NextByte, "/s"},
+      {"nvrss32.scr   /p 1234", NextByte, "/p 1234"},
+      {"nvrss32.scr", NextByte, ""},
+      {"nvrss32.scr \t ", NextByte, ""},
+      {"", NextByte, ""},
+      // A quoted name with spaces goes whole; the closing quote need not be followed by a blank.
+      {"\"C:\\my savers\\nvrss32.scr\" /c", NextByte, "/c"},
+      {"\"a b\"/s", NextByte, "/s"},
+      {"\"\"", NextByte, ""},
+      // An unterminated quote makes the whole line the name.
+      {"\"C:\\my savers\\nvrss32.scr /s", NextByte, ""},
+      // Bytes above 127 belong to the name; blanks are every byte up to 32.
+      {"caf\xE9\xFF.scr /s", NextByte, "/s"},
+      {"x.scr \x01\x1F\t\n /s \x01", NextByte, "/s \x01"},
+      // Double-byte characters are stepped whole: a trail byte that looks like a blank or a
+      // quote does not end the name, and a lead byte may end the text.
+      {"a\x81 b.scr /s", NextDoubleByte, "/s"},
+      {"\"a\x81\"b\" /s", NextDoubleByte, "/s"},
+      {"ab\x81", NextDoubleByte, ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.tail, std::string(SkipProgramName(c.line, c.next))) << "line \"" << c.line << "\"";
 }
 
 TEST(SkipProgramName, StepsNeverLeaveTheText) {
@@ -67,66 +54,33 @@ TEST(SkipProgramName, StepsNeverLeaveTheText) {
   EXPECT_EQ(quoted + 3, SkipProgramName(quoted, NextTwoBytesBlindly));
 }
 
-TEST(ParseWindowHandle, LeadingDigitsOnly) {
-  EXPECT_EQ(1234u, ParseWindowHandle("1234"));
-  EXPECT_EQ(1234u, ParseWindowHandle("1234:56"));
-  EXPECT_EQ(12u, ParseWindowHandle("12 34"));
-  EXPECT_EQ(7u, ParseWindowHandle("007"));
-  EXPECT_EQ(0u, ParseWindowHandle(""));
-  EXPECT_EQ(0u, ParseWindowHandle(":1234"));
-  EXPECT_EQ(0u, ParseWindowHandle(" 1234"));
-  EXPECT_EQ(0u, ParseWindowHandle("+5"));
-  EXPECT_EQ(0u, ParseWindowHandle("-5"));
-  EXPECT_EQ(0u, ParseWindowHandle("0x10"));
-  EXPECT_EQ(3u, ParseWindowHandle("3\xB2"));  // a superscript two is no digit
+// Leading digits only, wrapping modulo 2^32.
+TEST(ParseWindowHandle, LeadingDigitsModuloTwoToTheThirtyTwo) {
+  const struct { const char* text; uint32_t handle; } cases[] = {
+      {"1234", 1234}, {"1234:56", 1234}, {"12 34", 12}, {"007", 7}, {"", 0}, {":1234", 0},
+      {" 1234", 0}, {"+5", 0}, {"-5", 0}, {"0x10", 0},
+      {"3\xB2", 3},  // a superscript two is no digit
+      {"4294967295", 4294967295u}, {"4294967296", 0}, {"4294968530", 1234},
+      {"99999999999", 1215752191u},  // 99999999999 mod 2^32
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.handle, ParseWindowHandle(c.text)) << "text \"" << c.text << "\"";
 }
 
-TEST(ParseWindowHandle, WrapsModuloTwoToTheThirtyTwo) {
-  EXPECT_EQ(4294967295u, ParseWindowHandle("4294967295"));
-  EXPECT_EQ(0u, ParseWindowHandle("4294967296"));
-  EXPECT_EQ(1234u, ParseWindowHandle("4294968530"));
-  // 99999999999 mod 2^32
-  EXPECT_EQ(1215752191u, ParseWindowHandle("99999999999"));
-}
-
-struct TailCase {
-  const char* tail;
-  CommandMode mode;
-  uint32_t handle;
-};
-
-void ExpectTails(const TailCase* cases, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    CommandRequest got = ParseCommandTail(cases[i].tail);
-    EXPECT_EQ(cases[i].mode, got.mode) << "tail \"" << cases[i].tail << "\"";
-    EXPECT_EQ(cases[i].handle, got.handle) << "tail \"" << cases[i].tail << "\"";
-  }
-}
-
-TEST(ParseCommandTail, ConfigurationWithoutOwner) {
-  const TailCase cases[] = {
+TEST(ParseCommandTail, ModeAndHandleFollowTheFirstLetter) {
+  const struct { const char* tail; CommandMode mode; uint32_t handle; } cases[] = {
       {"", COMMAND_CONFIG_NO_OWNER, 0},
       {"/", COMMAND_CONFIG_NO_OWNER, 0},
       {"-", COMMAND_CONFIG_NO_OWNER, 0},
       {"   ", COMMAND_CONFIG_NO_OWNER, 0},
       {" -/ -//", COMMAND_CONFIG_NO_OWNER, 0},
-  };
-  ExpectTails(cases, sizeof cases / sizeof cases[0]);
-}
 
-TEST(ParseCommandTail, FullScreen) {
-  const TailCase cases[] = {
       {"/s", COMMAND_RUN_SAVER, 0},
       {"-S", COMMAND_RUN_SAVER, 0},
       {"  s", COMMAND_RUN_SAVER, 0},
       {"/save", COMMAND_RUN_SAVER, 0},
       {"/s /p 1234", COMMAND_RUN_SAVER, 0},
-  };
-  ExpectTails(cases, sizeof cases / sizeof cases[0]);
-}
 
-TEST(ParseCommandTail, PreviewHandle) {
-  const TailCase cases[] = {
       {"/p 1234", COMMAND_PREVIEW, 1234},
       {"/p1234", COMMAND_PREVIEW, 1234},
       {"/P    1234", COMMAND_PREVIEW, 1234},
@@ -135,44 +89,33 @@ TEST(ParseCommandTail, PreviewHandle) {
       {"/p:1234", COMMAND_PREVIEW, 0},
       {"/p", COMMAND_PREVIEW, 0},
       {"/p 0", COMMAND_PREVIEW, 0},
-      {"/p\t1234", COMMAND_PREVIEW, 0},   // only spaces are skipped
+      {"/p\t1234", COMMAND_PREVIEW, 0},  // only spaces are skipped
       {"/p -1234", COMMAND_PREVIEW, 0},
       {"/p 12 /a 34", COMMAND_PREVIEW, 12},
-  };
-  ExpectTails(cases, sizeof cases / sizeof cases[0]);
-}
 
-TEST(ParseCommandTail, ConfigurationOwnedByTheForegroundWindow) {
-  const TailCase cases[] = {
       {"/c", COMMAND_CONFIG_FOREGROUND, 0},
       {"-C", COMMAND_CONFIG_FOREGROUND, 0},
       {"/c:1234", COMMAND_CONFIG_FOREGROUND, 0},
-  };
-  ExpectTails(cases, sizeof cases / sizeof cases[0]);
-}
 
-TEST(ParseCommandTail, PasswordChange) {
-  const TailCase cases[] = {
       {"/a 1234", COMMAND_CHANGE_PASSWORD, 1234},
       {"-A1234", COMMAND_CHANGE_PASSWORD, 1234},
       {"/a", COMMAND_CHANGE_PASSWORD, 0},
       {"/a:1234", COMMAND_CHANGE_PASSWORD, 0},
       {"/a 99", COMMAND_CHANGE_PASSWORD, 99},
-  };
-  ExpectTails(cases, sizeof cases / sizeof cases[0]);
-}
 
-TEST(ParseCommandTail, AnyOtherByteIsUnusable) {
-  const TailCase cases[] = {
       {"/x", COMMAND_UNUSABLE, 0},
       {"/?", COMMAND_UNUSABLE, 0},
       {"12", COMMAND_UNUSABLE, 0},
-      {"/\t", COMMAND_UNUSABLE, 0},   // a tab is no separator
+      {"/\t", COMMAND_UNUSABLE, 0},  // a tab is no separator
       {"\ts", COMMAND_UNUSABLE, 0},
       {"/\xD3", COMMAND_UNUSABLE, 0},
       {"+s", COMMAND_UNUSABLE, 0},
   };
-  ExpectTails(cases, sizeof cases / sizeof cases[0]);
+  for (const auto& c : cases) {
+    CommandRequest got = ParseCommandTail(c.tail);
+    EXPECT_EQ(c.mode, got.mode) << "tail \"" << c.tail << "\"";
+    EXPECT_EQ(c.handle, got.handle) << "tail \"" << c.tail << "\"";
+  }
 }
 
 }  // namespace

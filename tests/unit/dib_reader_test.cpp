@@ -162,13 +162,11 @@ TEST(ReadDib, CoreHeaderIsWidenedToTheInfoForm) {
   EXPECT_EQ(256u, got.header.biClrUsed);
   EXPECT_EQ(256u, got.header.biClrImportant);
   ASSERT_EQ(40u + 1024 + 24, got.block.size());
-  for (uint32_t n = 0; n < 256; ++n) {
-    const uint8_t* q = &got.block[40 + 4 * n];
-    ASSERT_EQ(static_cast<uint8_t>(n), q[0]) << "entry " << n;
-    ASSERT_EQ(static_cast<uint8_t>(n + 1), q[1]) << "entry " << n;
-    ASSERT_EQ(static_cast<uint8_t>(n + 2), q[2]) << "entry " << n;
-    ASSERT_EQ(0, q[3]) << "entry " << n;
-  }
+  // Each 3-byte entry becomes 4 bytes, the fourth zero.
+  Bytes widened;
+  for (uint32_t n = 0; n < 256; ++n)
+    widened.insert(widened.end(), {uint8_t(n), uint8_t(n + 1), uint8_t(n + 2), 0});
+  EXPECT_EQ(widened, Bytes(got.block.begin() + 40, got.block.begin() + 1064));
   EXPECT_EQ(Pixels(24), Bytes(got.block.begin() + 1064, got.block.end()));
   // A large core image (65535 wide) stays positive and unsigned.
   Loaded wide = Load(Join({CoreHeader(65535, 1, 24), Bytes(28, 0)}), true);
@@ -177,36 +175,25 @@ TEST(ReadDib, CoreHeaderIsWidenedToTheInfoForm) {
   EXPECT_EQ(1, wide.header.biHeight);
 }
 
-TEST(ReadDib, ShortFilesFail) {
-  // 2 x 2 at 24 bits in core form: only 16 pixel bytes after the 12-byte header.
-  EXPECT_FALSE(Load(Join({CoreHeader(2, 2, 24), Pixels(16)})).ok);
-  EXPECT_FALSE(Load(Bytes{0x42, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).ok);
-  EXPECT_FALSE(Load(Join({FileHeader(0), Bytes(39, 0)})).ok);
-}
-
+// A 5 x 3 image with the given bit count and biClrUsed: the table that follows is kept, and
+// the pixels after it.
 TEST(ReadDib, ColourCountsFollowBitCountAndClrUsed) {
-  Info rgb;
-  rgb.bitCount = 24;
-  Loaded none = Load(Join({InfoHeader(rgb), Pixels(48)}));
-  ASSERT_TRUE(none.ok);
-  EXPECT_EQ(0u, none.header.biClrUsed);
-  EXPECT_EQ(40u + 48, none.block.size());
-  EXPECT_EQ(Pixels(48), Bytes(none.block.begin() + 40, none.block.end()));
-
-  rgb.clrUsed = 16;
-  Loaded kept = Load(Join({InfoHeader(rgb), Table(16, 4), Pixels(48)}));
-  ASSERT_TRUE(kept.ok);
-  EXPECT_EQ(Table(16, 4), Bytes(kept.block.begin() + 40, kept.block.begin() + 104));
-  EXPECT_EQ(Pixels(48), Bytes(kept.block.begin() + 104, kept.block.end()));
-
-  for (uint16_t bits : {uint16_t(1), uint16_t(4), uint16_t(8)}) {
-    Info pal;
-    pal.bitCount = bits;
-    uint32_t colours = 1u << bits;
-    Loaded got = Load(Join({InfoHeader(pal), Table(colours, 4), Pixels(12)}));
-    ASSERT_TRUE(got.ok) << bits;
-    EXPECT_EQ(colours, got.header.biClrUsed) << bits;
-    EXPECT_EQ(Table(colours, 4), Bytes(got.block.begin() + 40, got.block.begin() + 40 + 4 * colours));
+  const struct { uint16_t bits; uint32_t clrUsed, colours, pixels; } cases[] = {
+      {24, 0, 0, 48}, {24, 16, 16, 48}, {1, 0, 2, 12}, {4, 0, 16, 12}, {8, 0, 256, 12},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, biClrUsed " << c.clrUsed);
+    Info info;
+    info.bitCount = c.bits;
+    info.clrUsed = c.clrUsed;
+    Loaded got = Load(Join({InfoHeader(info), Table(c.colours, 4), Pixels(c.pixels)}));
+    ASSERT_TRUE(got.ok);
+    EXPECT_EQ(c.colours, got.header.biClrUsed);
+    size_t pixelsAt = 40 + 4 * c.colours;
+    ASSERT_GE(got.block.size(), pixelsAt + c.pixels);
+    EXPECT_EQ(Table(c.colours, 4), Bytes(got.block.begin() + 40, got.block.begin() + pixelsAt));
+    EXPECT_EQ(Pixels(c.pixels),
+              Bytes(got.block.begin() + pixelsAt, got.block.begin() + pixelsAt + c.pixels));
   }
   // The counting rules on raw headers: core form by bit count, info form by biClrUsed's low bits.
   Bytes core = CoreHeader(1, 1, 4);
@@ -219,17 +206,32 @@ TEST(ReadDib, ColourCountsFollowBitCountAndClrUsed) {
   EXPECT_EQ(12, DibColorTableSize(raw.data()));
 }
 
-TEST(ReadDib, DefaultImageSizeRoundsRowsToWords) {
-  Info info;  // 5 x 3 at 8 bits
-  Loaded got = Load(Join({InfoHeader(info), Table(256, 4)}), true);
-  ASSERT_TRUE(got.ok);
-  EXPECT_EQ(24u, got.header.biSizeImage);
-  info.width = 33;
-  info.height = 2;
-  info.bitCount = 1;
-  got = Load(Join({InfoHeader(info), Table(2, 4)}), true);
-  ASSERT_TRUE(got.ok);
-  EXPECT_EQ(16u, got.header.biSizeImage);
+// The image size is the rows' bytes (each row rounded to 32 bits, the height's magnitude), also
+// where a smaller one is stored; run-length data is shorter than its rows by nature, and its
+// stored size is kept.
+TEST(ReadDib, ImageSizeCoversTheRows) {
+  auto with = [](auto change) { Info i; change(i); return i; };
+  const struct { const char* what; Info info; uint32_t colours, pixels; bool headersOnly;
+                 uint32_t sizeImage; } cases[] = {
+      {"5 x 3 at 8 bits", Info{}, 256, 0, true, 24},
+      {"33 x 2 at 1 bit", with([](Info& i) { i.width = 33; i.height = 2; i.bitCount = 1; }),
+       2, 0, true, 16},
+      {"height -3", with([](Info& i) { i.height = -3; }), 256, 24, false, 24},
+      {"stored size 4", with([](Info& i) { i.sizeImage = 4; }), 256, 24, false, 24},
+      {"RLE8, stored size 4", with([](Info& i) { i.sizeImage = 4; i.compression = DIB_BI_RLE8; }),
+       256, 4, false, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Loaded got = Load(Join({InfoHeader(c.info), Table(c.colours, 4), Pixels(c.pixels)}),
+                      c.headersOnly);
+    ASSERT_TRUE(got.ok);
+    EXPECT_EQ(c.info.height, got.header.biHeight);
+    EXPECT_EQ(c.sizeImage, got.header.biSizeImage);
+    size_t pixelsAt = 40 + 4 * c.colours;
+    ASSERT_EQ(pixelsAt + (c.headersOnly ? 0 : c.sizeImage), got.block.size());
+    EXPECT_EQ(Pixels(c.pixels), Bytes(got.block.begin() + pixelsAt, got.block.end()));
+  }
 }
 
 TEST(ReadDib, ShortPixelDataLeavesZeros) {
@@ -275,56 +277,50 @@ TEST(ReadInChunks, StopsAtTheFirstShortChunk) {
   EXPECT_EQ(40000, stream.position);
 }
 
-TEST(ReadDib, NegativeHeightIsSizedFromItsMagnitude) {
-  Info info;
-  info.height = -3;
-  Loaded got = Load(Join({InfoHeader(info), Table(256, 4), Pixels(24)}));
-  ASSERT_TRUE(got.ok);
-  EXPECT_EQ(-3, got.header.biHeight);
-  EXPECT_EQ(24u, got.header.biSizeImage);
-  EXPECT_EQ(40u + 1024 + 24, got.block.size());
-}
-
-TEST(ReadDib, StoredImageSizeBelowTheRowsGrowsToTheRows) {
-  Info info;
-  info.sizeImage = 4;  // the rows need 24
-  Loaded got = Load(Join({InfoHeader(info), Table(256, 4), Pixels(24)}));
-  ASSERT_TRUE(got.ok);
-  EXPECT_EQ(24u, got.header.biSizeImage);
-  EXPECT_EQ(Pixels(24), Bytes(got.block.end() - 24, got.block.end()));
-  // Run-length data is shorter than its rows by nature: its stored size is kept.
-  info.compression = DIB_BI_RLE8;
-  got = Load(Join({InfoHeader(info), Table(256, 4), Pixels(4)}));
-  ASSERT_TRUE(got.ok);
-  EXPECT_EQ(4u, got.header.biSizeImage);
-  EXPECT_EQ(40u + 1024 + 4, got.block.size());
-}
-
-TEST(ReadDib, HeadersThatCouldOverrunAreRefused) {
-  struct Case { const char* what; Info info; };
-  auto with = [](auto change) { Info i; change(i); return i; };
-  Case cases[] = {
-      {"image size near 2^32", with([](Info& i) { i.sizeImage = 0xFFFFFFF0u; })},
-      {"image size over the block limit", with([](Info& i) { i.sizeImage = DIB_MAX_BLOCK_SIZE; })},
-      {"rows beyond the block limit", with([](Info& i) { i.width = 0x7FFFFFFF; i.bitCount = 32; })},
-      {"rows times height beyond the limit", with([](Info& i) { i.width = 65536; i.height = 65536; })},
-      {"height of -2^31", with([](Info& i) { i.height = INT32_MIN; })},
-      {"zero height", with([](Info& i) { i.height = 0; })},
-      {"zero width", with([](Info& i) { i.width = 0; })},
-      {"negative width", with([](Info& i) { i.width = -5; })},
-      {"16384 colours", with([](Info& i) { i.clrUsed = 16384; })},
-      {"colours cut to 16 bits", with([](Info& i) { i.clrUsed = 0x10010; })},
-      {"two planes", with([](Info& i) { i.planes = 2; })},
-      {"no planes", with([](Info& i) { i.planes = 0; })},
-      {"2 bits", with([](Info& i) { i.bitCount = 2; })},
-      {"0 bits", with([](Info& i) { i.bitCount = 0; })},
-      {"bit-field masks", with([](Info& i) { i.bitCount = 16; i.compression = 3; })},
-      {"unknown compression", with([](Info& i) { i.compression = 4; })},
-      {"RLE8 at 4 bits", with([](Info& i) { i.bitCount = 4; i.compression = DIB_BI_RLE8; })},
-      {"top-down RLE4", with([](Info& i) { i.bitCount = 4; i.height = -3; i.compression = DIB_BI_RLE4; })},
+// Short files, other header forms, bad offsets, headers whose block or bitmap step could be
+// overrun, and allocations that fail: nothing is returned and no block is left behind.
+TEST(ReadDib, RefusedFilesLeaveNothingBehind) {
+  auto file = [](const Info& info) { return Join({InfoHeader(info), Table(256, 4), Pixels(24)}); };
+  auto bad = [&file](auto change) { Info i; change(i); return file(i); };
+  auto sized = [](uint8_t size) {
+    Bytes b = InfoHeader(Info{});
+    b[0] = size;
+    b.resize(200, 0);
+    return b;
   };
-  for (const Case& c : cases) {
-    Loaded got = Load(Join({InfoHeader(c.info), Table(256, 4), Pixels(24)}));
+  const struct { const char* what; Bytes file; int failAfter = -1; } cases[] = {
+      {"2 x 2 at 24 bits in core form, 16 pixel bytes", Join({CoreHeader(2, 2, 24), Pixels(16)})},
+      {"a file header alone", Bytes{0x42, 0x4D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"39 bytes of info header", Join({FileHeader(0), Bytes(39, 0)})},
+      {"header size 108", sized(108)},
+      {"header size 124", sized(124)},
+      {"header size 0", sized(0)},
+      {"header size 41", sized(41)},
+      {"offset past the last stream position", Join({FileHeader(0xFFFFFFF0u), file(Info{})})},
+      {"image size near 2^32", bad([](Info& i) { i.sizeImage = 0xFFFFFFF0u; })},
+      {"image size over the block limit", bad([](Info& i) { i.sizeImage = DIB_MAX_BLOCK_SIZE; })},
+      {"rows beyond the block limit", bad([](Info& i) { i.width = 0x7FFFFFFF; i.bitCount = 32; })},
+      {"rows times height over the limit", bad([](Info& i) { i.width = 65536; i.height = 65536; })},
+      {"height of -2^31", bad([](Info& i) { i.height = INT32_MIN; })},
+      {"zero height", bad([](Info& i) { i.height = 0; })},
+      {"zero width", bad([](Info& i) { i.width = 0; })},
+      {"negative width", bad([](Info& i) { i.width = -5; })},
+      {"16384 colours", bad([](Info& i) { i.clrUsed = 16384; })},
+      {"colours cut to 16 bits", bad([](Info& i) { i.clrUsed = 0x10010; })},
+      {"two planes", bad([](Info& i) { i.planes = 2; })},
+      {"no planes", bad([](Info& i) { i.planes = 0; })},
+      {"2 bits", bad([](Info& i) { i.bitCount = 2; })},
+      {"0 bits", bad([](Info& i) { i.bitCount = 0; })},
+      {"bit-field masks", bad([](Info& i) { i.bitCount = 16; i.compression = 3; })},
+      {"unknown compression", bad([](Info& i) { i.compression = 4; })},
+      {"RLE8 at 4 bits", bad([](Info& i) { i.bitCount = 4; i.compression = DIB_BI_RLE8; })},
+      {"top-down RLE4",
+       bad([](Info& i) { i.bitCount = 4; i.height = -3; i.compression = DIB_BI_RLE4; })},
+      {"no header block", file(Info{}), 0},
+      {"no block to grow into", file(Info{}), 1},
+  };
+  for (const auto& c : cases) {
+    Loaded got = Load(c.file, false, 0, c.failAfter);
     EXPECT_FALSE(got.ok) << c.what;
     EXPECT_EQ(0u, got.liveBlocks) << c.what;
   }
@@ -336,34 +332,10 @@ TEST(ReadDib, HeadersThatCouldOverrunAreRefused) {
   ASSERT_TRUE(got.ok);
   EXPECT_EQ(40u + 4 * DIB_MAX_COLORS + 48, got.block.size());
   EXPECT_EQ(Pixels(48), Bytes(got.block.end() - 48, got.block.end()));
-}
-
-TEST(ReadDib, OtherHeaderFormsAndBadOffsetsFail) {
-  for (uint32_t size : {108u, 124u, 0u, 41u}) {
-    Bytes file = InfoHeader(Info{});
-    file[0] = static_cast<uint8_t>(size);
-    file.resize(200, 0);
-    EXPECT_FALSE(Load(file).ok) << size;
-  }
-  // An offset past the last position a stream can have.
-  Bytes file = Join({FileHeader(0xFFFFFFF0u), InfoHeader(Info{}), Table(256, 4), Pixels(24)});
-  Loaded got = Load(file);
-  EXPECT_FALSE(got.ok);
-  EXPECT_EQ(0u, got.liveBlocks);
   // Nothing is read from a stream that is not open.
   dibmem::MemoryStream stream;
   dibmem::MemoryAllocator allocator;
   EXPECT_EQ(nullptr, ReadDibStream(stream.AsStream(0), allocator.AsAllocator()));
-}
-
-TEST(ReadDib, AllocationFailuresLeaveNothingBehind) {
-  Bytes file = Join({InfoHeader(Info{}), Table(256, 4), Pixels(24)});
-  Loaded noHeaderBlock = Load(file, false, 0, 0);
-  EXPECT_FALSE(noHeaderBlock.ok);
-  EXPECT_EQ(0u, noHeaderBlock.liveBlocks);
-  Loaded noGrow = Load(file, false, 0, 1);
-  EXPECT_FALSE(noGrow.ok);
-  EXPECT_EQ(0u, noGrow.liveBlocks);
 }
 
 TEST(DibBlockIsSound, ChecksEveryAreaAgainstTheBlockSize) {

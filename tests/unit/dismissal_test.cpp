@@ -12,46 +12,44 @@ TEST(ElapsedTicks, SurvivesTheCounterWrap) {
   EXPECT_EQ(0u, ElapsedTicks(0xFFFFFFFFu, 0xFFFFFFFFu));
 }
 
-TEST(RefuseWithoutPrompt, FirstRequestAlwaysPrompts) {
-  for (uint32_t now : {0u, 1u, 199u, 0xFFFFFFFEu, 0xFFFFFFFFu})
-    EXPECT_EQ(0u, RefuseWithoutPrompt(VERIFY_TICK_NEVER, now)) << "now " << now;
-}
-
+// The first request always prompts; after a prompt ended, requests within 200 ms are refused,
+// also across the counter wrap.
 TEST(RefuseWithoutPrompt, RetryIntervalIs200Milliseconds) {
-  const uint32_t ended = 50000;
-  EXPECT_NE(0u, RefuseWithoutPrompt(ended, ended));
-  EXPECT_NE(0u, RefuseWithoutPrompt(ended, ended + 199));
-  EXPECT_EQ(0u, RefuseWithoutPrompt(ended, ended + 200));
-  EXPECT_EQ(0u, RefuseWithoutPrompt(ended, ended + 100000));
+  const struct { uint32_t ended, now; bool refused; } cases[] = {
+      {VERIFY_TICK_NEVER, 0, false}, {VERIFY_TICK_NEVER, 1, false},
+      {VERIFY_TICK_NEVER, 199, false}, {VERIFY_TICK_NEVER, 0xFFFFFFFEu, false},
+      {VERIFY_TICK_NEVER, 0xFFFFFFFFu, false},
+      {50000, 50000, true}, {50000, 50199, true}, {50000, 50200, false}, {50000, 150000, false},
+      // 128 ms before the counter wraps, then 198, 199 and 200 ms later, after the wrap.
+      {0xFFFFFF80u, 0xFFFFFFF0u, true}, {0xFFFFFF80u, 70, true}, {0xFFFFFF80u, 71, true},
+      {0xFFFFFF80u, 72, false}, {0xFFFFFF80u, 5000, false},
+      {0xFFFFFFFEu, 5, true},  // a prompt that ended at tick 0xFFFFFFFE is a real time
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.refused, RefuseWithoutPrompt(c.ended, c.now) != 0)
+        << "ended " << c.ended << ", now " << c.now;
 }
 
-TEST(RefuseWithoutPrompt, CounterWrapBetweenPrompts) {
-  const uint32_t ended = 0xFFFFFF80u;  // 128 ms before the counter wraps
-  EXPECT_NE(0u, RefuseWithoutPrompt(ended, 0xFFFFFFF0u));
-  EXPECT_NE(0u, RefuseWithoutPrompt(ended, 70));   // 198 ms later, after the wrap
-  EXPECT_NE(0u, RefuseWithoutPrompt(ended, 71));   // 199 ms
-  EXPECT_EQ(0u, RefuseWithoutPrompt(ended, 72));   // 200 ms
-  EXPECT_EQ(0u, RefuseWithoutPrompt(ended, 5000));
-  // A prompt that ended at tick 0xFFFFFFFE is a real time, not "never".
-  EXPECT_NE(0u, RefuseWithoutPrompt(0xFFFFFFFEu, 5));
-}
-
+// A move closes when the sum of its axis distances from the remembered point reaches 5. The
+// remembered point stays put until a move closes, so five 1-pixel moves close on the fifth.
 TEST(MouseRule, ThresholdIsASumOfAxisDistances) {
-  EXPECT_NE(0u, MouseMoveCloses(100, 100, 103, 102));  // 3 right, 2 down: 5
-  EXPECT_EQ(0u, MouseMoveCloses(100, 100, 102, 102));  // 2 and 2: 4
-  EXPECT_NE(0u, MouseMoveCloses(100, 100, 97, 98));    // left and up count the same
-  EXPECT_EQ(0u, MouseMoveCloses(100, 100, 96, 100));
-  EXPECT_NE(0u, MouseMoveCloses(0, 0, 0, -5));
-  EXPECT_EQ(0u, MouseMoveCloses(-7, -7, -7, -7));
-}
-
-TEST(MouseRule, SmallMovesAddUpFromTheRememberedPoint) {
-  // The remembered point stays put until a move closes, so five 1-pixel moves close on the fifth.
-  const int32_t rememberedX = 10, rememberedY = 20;
-  for (int32_t step = 1; step <= 4; ++step)
-    EXPECT_EQ(0u, MouseMoveCloses(rememberedX, rememberedY, rememberedX + step, rememberedY))
-        << "move " << step;
-  EXPECT_NE(0u, MouseMoveCloses(rememberedX, rememberedY, rememberedX + 5, rememberedY));
+  const struct { int32_t x0, y0, x1, y1; bool closes; } cases[] = {
+      {100, 100, 103, 102, true},   // 3 right, 2 down: 5
+      {100, 100, 102, 102, false},  // 2 and 2: 4
+      {100, 100, 97, 98, true},     // left and up count the same
+      {100, 100, 96, 100, false},
+      {0, 0, 0, -5, true},
+      {-7, -7, -7, -7, false},
+      {10, 20, 11, 20, false}, {10, 20, 12, 20, false}, {10, 20, 13, 20, false},
+      {10, 20, 14, 20, false}, {10, 20, 15, 20, true},
+      // Large coordinates neither overflow nor wrap.
+      {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, true},
+      {INT32_MAX, 0, INT32_MIN, 1, true},
+      {INT32_MAX, INT32_MIN, INT32_MAX - 2, INT32_MIN + 2, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.closes, MouseMoveCloses(c.x0, c.y0, c.x1, c.y1) != 0)
+        << c.x0 << "," << c.y0 << " to " << c.x1 << "," << c.y1;
 }
 
 TEST(MouseRule, LargeCoordinatesNeitherOverflowNorWrap) {
@@ -59,9 +57,6 @@ TEST(MouseRule, LargeCoordinatesNeitherOverflowNorWrap) {
   EXPECT_EQ(0x80000000u, MouseDistance(0, 0, INT32_MIN, 0));
   // Both axes at their extremes would wrap an unsigned sum to a small number.
   EXPECT_EQ(0xFFFFFFFFu, MouseDistance(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
-  EXPECT_NE(0u, MouseMoveCloses(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
-  EXPECT_NE(0u, MouseMoveCloses(INT32_MAX, 0, INT32_MIN, 1));
-  EXPECT_EQ(0u, MouseMoveCloses(INT32_MAX, INT32_MIN, INT32_MAX - 2, INT32_MIN + 2));
 }
 
 }  // namespace

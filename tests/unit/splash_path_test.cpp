@@ -29,83 +29,74 @@ std::string PathOf(const char* drive, const char* directory, const char* name, c
   return out;
 }
 
+// Drive and directory up to the last separator, cut at a character boundary when too long
+// (whole is then 0). 0x95 0x5C is one character of code page 932 whose second byte equals '\\'.
 TEST(SplitPath, DriveAndDirectoryUpToTheLastSeparator) {
-  Split s = SplitOf("c:\\nvr\\nvr.exe");
-  EXPECT_EQ("c:", s.drive);
-  EXPECT_EQ("\\nvr\\", s.directory);
-  EXPECT_EQ(1, s.whole);
-  // Forward slashes count; arguments with a separator move the directory along.
-  s = SplitOf("d:/apps/nvr/nvr.exe -x c:\\tmp\\y");
-  EXPECT_EQ("d:", s.drive);
-  EXPECT_EQ("/apps/nvr/nvr.exe -x c:\\tmp\\", s.directory);
-  // A drive alone, a drive with a bare name, no separator at all, any first character.
-  EXPECT_EQ("c:", SplitOf("c:").drive);
-  EXPECT_EQ("", SplitOf("c:").directory);
-  s = SplitOf("c:nvr.exe");
-  EXPECT_EQ("c:", s.drive);
-  EXPECT_EQ("", s.directory);
-  s = SplitOf("nvr.exe");
-  EXPECT_EQ("", s.drive);
-  EXPECT_EQ("", s.directory);
-  EXPECT_EQ("5:", SplitOf("5:\\a").drive);
-  EXPECT_EQ("", SplitOf("").drive);
-}
-
-TEST(SplitPath, DoubleByteCharactersEndingInBackslashAreNoSeparators) {
-  // 0x95 0x5C is one character whose second byte equals '\\'.
-  Split s = SplitOf("c:\\nvr\\\x95\x5C.exe", Cp932Lead);
-  EXPECT_EQ("\\nvr\\", s.directory);
-  s = SplitOf("c:\\\x95\x5C\\nvr.exe", Cp932Lead);
-  EXPECT_EQ("\\\x95\x5C\\", s.directory);
-  // Without the code page, the same bytes split at the trail byte.
-  EXPECT_EQ("\\nvr\\\x95\\", SplitOf("c:\\nvr\\\x95\x5C.exe").directory);
-  // A lead byte at the very end takes nothing with it.
-  EXPECT_EQ("\\a\\", SplitOf("c:\\a\\\x95", Cp932Lead).directory);
-}
-
-TEST(SplitPath, LongDirectoriesAreCutAtACharacterBoundaryAndReported) {
-  std::string deep = "c:\\" + std::string(300, 'a') + "\\nvr.exe";
-  Split s = SplitOf(deep);
-  EXPECT_EQ(0, s.whole);
-  EXPECT_EQ(255u, s.directory.size());
-  // 254 bytes, then a double-byte character that would straddle the limit: it is left out.
-  std::string dbcs = "c:" + std::string(254, 'a') + "\x95\x5C\\x";
-  s = SplitOf(dbcs, Cp932Lead);
-  EXPECT_EQ(0, s.whole);
-  EXPECT_EQ(std::string(254, 'a'), s.directory);
-  // Exactly 255 bytes fit whole.
-  s = SplitOf("c:" + std::string(254, 'a') + "\\x");
-  EXPECT_EQ(1, s.whole);
-  EXPECT_EQ(255u, s.directory.size());
+  const std::string a254(254, 'a');
+  const struct { std::string path; LeadBytePredicate lead; const char* drive; std::string directory;
+                 int whole; } cases[] = {
+      {"c:\\nvr\\nvr.exe", nullptr, "c:", "\\nvr\\", 1},
+      // Forward slashes count; arguments with a separator move the directory along.
+      {"d:/apps/nvr/nvr.exe -x c:\\tmp\\y", nullptr, "d:", "/apps/nvr/nvr.exe -x c:\\tmp\\", 1},
+      // A drive alone, a drive with a bare name, no separator at all, any first character.
+      {"c:", nullptr, "c:", "", 1},
+      {"c:nvr.exe", nullptr, "c:", "", 1},
+      {"nvr.exe", nullptr, "", "", 1},
+      {"5:\\a", nullptr, "5:", "\\", 1},
+      {"", nullptr, "", "", 1},
+      // Double-byte characters ending in a backslash are no separators; without the code page
+      // the same bytes split at the trail byte; a lead byte at the very end takes nothing.
+      {"c:\\nvr\\\x95\x5C.exe", Cp932Lead, "c:", "\\nvr\\", 1},
+      {"c:\\\x95\x5C\\nvr.exe", Cp932Lead, "c:", "\\\x95\x5C\\", 1},
+      {"c:\\nvr\\\x95\x5C.exe", nullptr, "c:", "\\nvr\\\x95\\", 1},
+      {"c:\\a\\\x95", Cp932Lead, "c:", "\\a\\", 1},
+      // Long directories: 255 bytes fit whole; a double-byte character that would straddle the
+      // limit is left out.
+      {"c:\\" + std::string(300, 'a') + "\\nvr.exe", nullptr, "c:", "\\" + a254, 0},
+      {"c:" + a254 + "\x95\x5C\\x", Cp932Lead, "c:", a254, 0},
+      {"c:" + a254 + "\\x", nullptr, "c:", a254 + "\\", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("path \"" + c.path + (c.lead ? "\", code page 932" : "\""));
+    Split got = SplitOf(c.path, c.lead);
+    EXPECT_EQ(c.drive, got.drive);
+    EXPECT_EQ(c.directory, got.directory);
+    EXPECT_EQ(c.whole, got.whole);
+  }
 }
 
 TEST(MakePath, ComposesTheGivenParts) {
-  EXPECT_EQ("c:\\nvr\\nvr.cfg", PathOf("c:", "\\nvr\\", "nvr", "cfg"));
-  EXPECT_EQ("c:\\nvr\\Images\\splash.bmp", PathOf("c:", "\\nvr\\Images\\", "splash", "bmp"));
-  EXPECT_EQ("c:/a/Images\\x.bmp", PathOf("c:", "/a/Images\\", "x", "bmp"));
-  EXPECT_EQ("nvr.cfg", PathOf("", "", "nvr", "cfg"));
-  EXPECT_EQ("c:nvr.cfg", PathOf("c:", "", "nvr", "cfg"));
-  EXPECT_EQ("Images\\splash.bmp", PathOf(nullptr, "Images\\", "splash", "bmp"));
-  // A separator is added where the directory lacks one; the extension's dot is not doubled.
-  EXPECT_EQ("c:\\nvr\\x.bmp", PathOf("c:", "\\nvr", "x", ".bmp"));
-  EXPECT_EQ("c:\\nvr/x", PathOf("c:", "\\nvr/", "x", nullptr));
-  EXPECT_EQ("c:\\nvr\\x", PathOf("c:", "\\nvr\\", "x", ""));
-  // The extension is always added, even to a name that already has it, or to no name.
-  EXPECT_EQ("Images\\splash.bmp.bmp", PathOf("", "Images\\", "splash.bmp", "bmp"));
-  EXPECT_EQ("Images\\.bmp", PathOf("", "Images\\", "", "bmp"));
+  const std::string longName(259, 'n'), longDirectory(250, 'd');
+  const struct { const char *drive, *directory; std::string name; const char* ext;
+                 LeadBytePredicate lead; std::string path; } cases[] = {
+      {"c:", "\\nvr\\", "nvr", "cfg", nullptr, "c:\\nvr\\nvr.cfg"},
+      {"c:", "\\nvr\\Images\\", "splash", "bmp", nullptr, "c:\\nvr\\Images\\splash.bmp"},
+      {"c:", "/a/Images\\", "x", "bmp", nullptr, "c:/a/Images\\x.bmp"},
+      {"", "", "nvr", "cfg", nullptr, "nvr.cfg"},
+      {"c:", "", "nvr", "cfg", nullptr, "c:nvr.cfg"},
+      {nullptr, "Images\\", "splash", "bmp", nullptr, "Images\\splash.bmp"},
+      // A separator is added where the directory lacks one; the extension's dot is not doubled.
+      {"c:", "\\nvr", "x", ".bmp", nullptr, "c:\\nvr\\x.bmp"},
+      {"c:", "\\nvr/", "x", nullptr, nullptr, "c:\\nvr/x"},
+      {"c:", "\\nvr\\", "x", "", nullptr, "c:\\nvr\\x"},
+      // The extension is always added, even to a name that already has it, or to no name.
+      {"", "Images\\", "splash.bmp", "bmp", nullptr, "Images\\splash.bmp.bmp"},
+      {"", "Images\\", "", "bmp", nullptr, "Images\\.bmp"},
+      // A trail byte that equals '\\' is no final separator.
+      {"c:", "\\\x95\x5C", "x", "bmp", Cp932Lead, "c:\\\x95\x5C\\x.bmp"},
+      {"c:", "\\\x95\x5C", "x", "bmp", nullptr, "c:\\\x95\x5Cx.bmp"},
+      // Paths that do not fit are refused whole.
+      {"c:", longDirectory.c_str(), "splash", "bmp", nullptr, "<too long>"},  // 2 + 251 + 10
+      {nullptr, nullptr, longName, "b", nullptr, "<too long>"},
+      {nullptr, nullptr, longName, nullptr, nullptr, longName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("name \"" + c.name + "\"");
+    EXPECT_EQ(c.path, PathOf(c.drive, c.directory, c.name.c_str(), c.ext, c.lead));
+  }
 }
 
-TEST(MakePath, TrailByteBackslashIsNoFinalSeparator) {
-  EXPECT_EQ("c:\\\x95\x5C\\x.bmp", PathOf("c:", "\\\x95\x5C", "x", "bmp", Cp932Lead));
-  EXPECT_EQ("c:\\\x95\x5Cx.bmp", PathOf("c:", "\\\x95\x5C", "x", "bmp"));
-}
-
-TEST(MakePath, PathsThatDoNotFitAreRefusedWhole) {
-  std::string dir(250, 'd');
-  EXPECT_EQ("<too long>", PathOf("c:", dir.c_str(), "splash", "bmp"));  // 2 + 251 + 10 bytes
-  std::string name(259, 'n');
-  EXPECT_EQ("<too long>", PathOf(nullptr, nullptr, name.c_str(), "b"));
-  EXPECT_EQ(name, PathOf(nullptr, nullptr, name.c_str(), nullptr));
+TEST(MakePath, ABufferTooSmallGetsAnEmptyText) {
   char small[4] = "zzz";
   EXPECT_EQ(0, MakePath(small, sizeof small, "c:", "\\", "a", nullptr, nullptr));
   EXPECT_STREQ("", small);

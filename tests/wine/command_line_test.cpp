@@ -87,39 +87,30 @@ TEST(CommandLine, FullScreenIgnoresWhatFollowsTheLetter) {
   }
 }
 
-// Opens the dialog with the given tail, checks its owner, cancels it and expects 0.
-void ExpectConfigDialog(Child& saver, HWND expectedOwner, const std::string& what) {
-  HWND dialog = WaitForProcessWindow(saver, nullptr, "NVR Glowpane", WINDOW_WAIT_MS);
-  ASSERT_TRUE(dialog) << "no settings dialog for " << what;
-  EXPECT_EQ(expectedOwner, GetWindow(dialog, GW_OWNER)) << what;
-  PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_EQ(0u, ExitCode(saver)) << what;
-}
-
-TEST(CommandLine, ConfigurationDialogWithoutOwner) {
+// Opens the dialog, checks its owner, cancels it and expects 0. A number after "c" does not
+// name the owner; an unterminated quote makes the whole line the program name, the tail empty.
+TEST(CommandLine, ConfigurationDialogOwnedByTheForegroundWindowOrByNone) {
+  TestWindow other("other", 100, 100);
   TestWindow front("front", 100, 100);
-  ASSERT_TRUE(MakeForeground(front.Handle()));
-  const char* tails[] = {"", "/", "-", "   "};
-  for (const char* tail : tails) {
-    Child saver;
-    ASSERT_TRUE(StartSaver(saver, tail));
-    ExpectConfigDialog(saver, nullptr, std::string("tail \"") + tail + "\"");
-  }
-  // An unterminated quote makes the whole line the program name: the tail is empty.
-  Child saver;
-  ASSERT_TRUE(StartProgram(saver, SaverPath(), "\"" + SaverPath() + " /s"));
-  ExpectConfigDialog(saver, nullptr, "an unterminated quote");
-}
-
-TEST(CommandLine, ConfigurationDialogOwnedByTheForegroundWindow) {
-  TestWindow other("other", 100, 100);  // a number on the line does not name the owner
-  TestWindow front("front", 100, 100);
-  const std::string tails[] = {"/c", "-C", "/c:" + other.Number(), "/c " + other.Number()};
-  for (const std::string& tail : tails) {
+  const std::string unterminated = "\"" + SaverPath() + " /s";
+  const struct { std::string tail; bool owned; } cases[] = {
+      {"", false}, {"/", false}, {"-", false}, {"   ", false}, {unterminated, false},
+      {"/c", true}, {"-C", true}, {"/c:" + other.Number(), true}, {"/c " + other.Number(), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("tail \"" + c.tail + "\"");
     ASSERT_TRUE(MakeForeground(front.Handle()));
     Child saver;
-    ASSERT_TRUE(StartSaver(saver, tail));
-    ExpectConfigDialog(saver, front.Handle(), "tail \"" + tail + "\"");
+    if (c.tail == unterminated) {
+      ASSERT_TRUE(StartProgram(saver, SaverPath(), c.tail));
+    } else {
+      ASSERT_TRUE(StartSaver(saver, c.tail));
+    }
+    HWND dialog = WaitForProcessWindow(saver, nullptr, "NVR Glowpane", WINDOW_WAIT_MS);
+    ASSERT_TRUE(dialog) << "no settings dialog";
+    EXPECT_EQ(c.owned ? front.Handle() : nullptr, GetWindow(dialog, GW_OWNER));
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(0u, ExitCode(saver));
   }
 }
 
@@ -158,11 +149,6 @@ struct PasswordChangeBed {
   std::vector<std::string> Calls() { return ReadLines(log); }
 };
 
-std::string ChangeLine(HWND owner) {
-  return "CHANGE SCRSAVE " + std::to_string(static_cast<unsigned long>(
-                                 reinterpret_cast<UINT_PTR>(owner))) + " 0 0";
-}
-
 TEST(CommandLine, PasswordChangeForScrsaveWithTheGivenOwner) {
   PasswordChangeBed bed;
   ASSERT_TRUE(bed.ready);
@@ -178,12 +164,13 @@ TEST(CommandLine, PasswordChangeForScrsaveWithTheGivenOwner) {
       {"/a " + NoWindowNumber(), front.Handle()},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE("tail \"" + c.tail + "\"");
     ASSERT_TRUE(MakeForeground(front.Handle()));
     DeleteFileA(bed.log.c_str());
-    EXPECT_EQ(0u, bed.Run(c.tail)) << "tail \"" << c.tail << "\"";
+    EXPECT_EQ(0u, bed.Run(c.tail));
     std::vector<std::string> calls = bed.Calls();
-    ASSERT_EQ(1u, calls.size()) << "tail \"" << c.tail << "\"";
-    EXPECT_EQ(ChangeLine(c.expected), calls[0]) << "tail \"" << c.tail << "\"";
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ("CHANGE SCRSAVE " + Number(c.expected) + " 0 0", calls[0]);
   }
 }
 

@@ -3,6 +3,7 @@
 // by the bytes it leaves in control.ini.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Setting {
   const char* key;
   const char* value;
 };
+const std::vector<Setting> BOTH_ON = {{"PWProtected", "1"}, {"StopOnMouseMove", "1"}};
 
 // control.ini as the test wants it for the life of the record: absent, or holding the given
 // settings in the section with the empty name, written by the platform's own profile functions
@@ -59,10 +61,10 @@ class ScopedControlIni {
   std::string old_;
 };
 
-// The "key=value" lines of the section with the empty name, in file order. Systems write that
-// section either as "[]" or as the lines before the first section header.
-std::vector<std::string> EmptySectionEntries(const std::string& content) {
-  std::vector<std::string> entries;
+// The "key=value" lines of the section with the empty name, in file order, each ended by "|".
+// Systems write that section either as "[]" or as the lines before the first section header.
+std::string EmptySectionEntries(const std::string& content) {
+  std::string entries;
   bool inside = true;
   size_t start = 0;
   while (start < content.size()) {
@@ -73,24 +75,11 @@ std::vector<std::string> EmptySectionEntries(const std::string& content) {
     if (!line.empty() && line[0] == '[') {
       inside = line == "[]";
     } else if (inside && !line.empty()) {
-      entries.push_back(line);
+      entries += line + "|";
     }
     start = end + 1;
   }
   return entries;
-}
-
-// The file's text in *content; false when there is no file.
-bool ReadInto(const std::string& path, std::string* content) {
-  bool exists = false;
-  *content = ReadText(path, &exists);
-  return exists;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "|";
-  return text;
 }
 
 // The saver's settings dialog, running in its own process.
@@ -117,6 +106,11 @@ struct ConfigRun {
   UINT Check(int id) const {
     return static_cast<UINT>(SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0));
   }
+  // The one radio button checked, or 0 when neither or both are.
+  int Choice() const {
+    bool alt = Check(ALT_CLICK) == BST_CHECKED, plain = Check(PLAIN_CLICK) == BST_CHECKED;
+    return alt == plain ? 0 : alt ? ALT_CLICK : PLAIN_CLICK;
+  }
 
   bool ToFront() const {
     SetForegroundWindow(dialog);
@@ -125,7 +119,6 @@ struct ConfigRun {
 
   DWORD ExitCode() { return harness::ExitCode(child); }
 };
-
 
 // A left click at a screen point, through the system's input.
 bool ClickAt(POINT at) {
@@ -158,63 +151,58 @@ bool ClickCloseBox(HWND dialog) {
   return false;
 }
 
-TEST(ConfigDialog, WithoutSettingsOpensOnPlainClickAndEnterWritesBoth) {
-  ScopedControlIni ini({});
-  ConfigRun run;
-  ASSERT_TRUE(run.Open(""));
-  EXPECT_EQ(nullptr, GetWindow(run.dialog, GW_OWNER)) << "the empty tail gives no owner";
-  EXPECT_EQ(BST_CHECKED, run.Check(PLAIN_CLICK));
-  EXPECT_EQ(BST_UNCHECKED, run.Check(ALT_CLICK));
-  ASSERT_TRUE(run.ToFront());
-  PressKey(VK_RETURN);
-  EXPECT_EQ(1u, run.ExitCode());
-  std::string content;
-  ASSERT_TRUE(ReadInto(ini.Path(), &content)) << "control.ini was not written";
-  EXPECT_EQ("PWProtected=0|StopOnMouseMove=0|", Joined(EmptySectionEntries(content))) << content;
-}
-
-TEST(ConfigDialog, OwnedByForegroundWindowKeepsAltClickAndTurnsPasswordOff) {
-  ScopedControlIni ini({{"PWProtected", "1"}, {"StopOnMouseMove", "1"}});
-  // A window of the test is in front when the system asks for the owned dialog.
-  TestWindow frontWindow("front", 100, 100, WS_POPUP | WS_VISIBLE, nullptr, 0, 0);
-  HWND front = frontWindow.Handle();
-  ASSERT_TRUE(MakeForeground(front));
-  {
-    ConfigRun run;
-    ASSERT_TRUE(run.Open(" /c"));
-    EXPECT_EQ(front, GetWindow(run.dialog, GW_OWNER));
-    EXPECT_EQ(BST_CHECKED, run.Check(ALT_CLICK));
-    EXPECT_EQ(BST_UNCHECKED, run.Check(PLAIN_CLICK));
-    ASSERT_TRUE(run.ToFront());
-    ASSERT_TRUE(ClickControl(run.dialog, IDOK));
-    EXPECT_EQ(1u, run.ExitCode());
-  }
-  DestroyWindow(front);  // before reading: the dialog has re-enabled it
-  std::string content;
-  ASSERT_TRUE(ReadInto(ini.Path(), &content));
-  EXPECT_EQ("PWProtected=0|StopOnMouseMove=1|", Joined(EmptySectionEntries(content))) << content;
-}
-
-// Only the Alt-click button decides what is written, whichever way the user moved it.
-TEST(ConfigDialog, ClickedChoiceIsWhatOkWrites) {
-  struct Case { std::vector<Setting> before; int click; const char* written; } cases[] = {
-      {{}, ALT_CLICK, "PWProtected=0|StopOnMouseMove=1|"},
-      {{{"StopOnMouseMove", "1"}}, PLAIN_CLICK, "StopOnMouseMove=0|PWProtected=0|"},
+// Opened with its settings (or none), owned by the foreground window or by none, confirmed
+// with Enter or the OK button after an optional click: only the Alt-click button decides what
+// is written, whichever way the user moved it, and the password setting is always written off.
+TEST(ConfigDialog, OkWritesTheCheckedChoiceAndPasswordOff) {
+  const struct {
+    const char* what;
+    std::vector<Setting> before;
+    const char* tail;  // " /c": owned by the window in front
+    int checked;       // the one button checked when the dialog opens
+    int click;         // the button the user clicks, or 0
+    int confirm;       // IDOK clicked, or 0 for Enter
+    const char* written;
+  } cases[] = {
+      {"no settings, Enter", {}, "", PLAIN_CLICK, 0, 0, "PWProtected=0|StopOnMouseMove=0|"},
+      {"/c, both on, OK", BOTH_ON, " /c", ALT_CLICK, 0, IDOK, "PWProtected=0|StopOnMouseMove=1|"},
+      {"Alt-click chosen", {}, "", PLAIN_CLICK, ALT_CLICK, 0, "PWProtected=0|StopOnMouseMove=1|"},
+      {"plain click chosen", {{"StopOnMouseMove", "1"}}, "", ALT_CLICK, PLAIN_CLICK, 0,
+       "StopOnMouseMove=0|PWProtected=0|"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.written);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     ScopedControlIni ini(c.before);
-    ConfigRun run;
-    ASSERT_TRUE(run.Open(""));
-    ASSERT_TRUE(run.ToFront());
-    ASSERT_TRUE(ClickControl(run.dialog, c.click));
-    ASSERT_TRUE(WaitUntil([&] { return run.Check(c.click) == BST_CHECKED; }, 5000));
-    EXPECT_EQ(BST_UNCHECKED, run.Check(c.click == ALT_CLICK ? PLAIN_CLICK : ALT_CLICK));
-    PressKey(VK_RETURN);
-    EXPECT_EQ(1u, run.ExitCode());
-    std::string content;
-    ASSERT_TRUE(ReadInto(ini.Path(), &content));
-    EXPECT_EQ(c.written, Joined(EmptySectionEntries(content))) << content;
+    bool owned = *c.tail != '\0';
+    // A window of the test is in front when the system asks for the owned dialog.
+    std::unique_ptr<TestWindow> front;
+    if (owned) {
+      front.reset(new TestWindow("front", 100, 100, WS_POPUP | WS_VISIBLE, nullptr, 0, 0));
+      ASSERT_TRUE(MakeForeground(front->Handle()));
+    }
+    {
+      ConfigRun run;
+      ASSERT_TRUE(run.Open(c.tail));
+      EXPECT_EQ(owned ? front->Handle() : nullptr, GetWindow(run.dialog, GW_OWNER));
+      EXPECT_EQ(c.checked, run.Choice());
+      ASSERT_TRUE(run.ToFront());
+      if (c.click) {
+        ASSERT_TRUE(ClickControl(run.dialog, c.click));
+        WaitUntil([&] { return run.Choice() == c.click; }, 5000);
+        ASSERT_EQ(c.click, run.Choice()) << "after the click";
+      }
+      if (c.confirm) {
+        ASSERT_TRUE(ClickControl(run.dialog, c.confirm));
+      } else {
+        PressKey(VK_RETURN);
+      }
+      EXPECT_EQ(1u, run.ExitCode());
+    }
+    front.reset();  // before reading: the dialog has re-enabled it
+    bool exists = false;
+    std::string content = ReadText(ini.Path(), &exists);
+    ASSERT_TRUE(exists) << "control.ini was not written";
+    EXPECT_EQ(c.written, EmptySectionEntries(content)) << content;
   }
 }
 
@@ -224,10 +212,10 @@ TEST(ConfigDialog, CancelEscapeAndCloseBoxWriteNothing) {
   for (Way way : {CANCEL, ESCAPE, CLOSE_BOX}) {
     for (bool seeded : {true, false}) {
       SCOPED_TRACE(std::string(names[way]) + (seeded ? ", with settings" : ", no control.ini"));
-      ScopedControlIni ini(seeded ? std::vector<Setting>{{"PWProtected", "1"}, {"StopOnMouseMove", "1"}}
-                                  : std::vector<Setting>{});
-      std::string before;
-      ASSERT_EQ(seeded, ReadInto(ini.Path(), &before));
+      ScopedControlIni ini(seeded ? BOTH_ON : std::vector<Setting>{});
+      bool existed = false;
+      std::string before = ReadText(ini.Path(), &existed);
+      ASSERT_EQ(seeded, existed);
       ConfigRun run;
       ASSERT_TRUE(run.Open(""));
       ASSERT_TRUE(run.ToFront());
@@ -239,8 +227,8 @@ TEST(ConfigDialog, CancelEscapeAndCloseBoxWriteNothing) {
         ASSERT_TRUE(ClickCloseBox(run.dialog));
       }
       EXPECT_EQ(0u, run.ExitCode());
-      std::string content;
-      bool exists = ReadInto(ini.Path(), &content);
+      bool exists = false;
+      std::string content = ReadText(ini.Path(), &exists);
       if (seeded) {
         EXPECT_TRUE(exists);
         EXPECT_EQ(before, content);

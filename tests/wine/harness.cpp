@@ -10,8 +10,6 @@ namespace harness {
 // ---- Known platform deviations ----------------------------------------------------------------
 
 namespace {
-int deviationCount = 0;
-
 std::string CurrentTestName() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   return test ? std::string(test->test_suite_name()) + "." + test->name() : "(outside a test)";
@@ -19,7 +17,6 @@ std::string CurrentTestName() {
 }  // namespace
 
 void KnownDeviation(const std::string& what, const char* file, int line) {
-  ++deviationCount;
   const char* base = strrchr(file, '/');
   base = base ? base + 1 : file;
   char where[160];
@@ -42,8 +39,6 @@ void KnownDeviation(const std::string& what, const char* file, int line) {
   WriteFile(f, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
   CloseHandle(f);
 }
-
-int KnownDeviationCount() { return deviationCount; }
 
 // ---- Programs and processes -------------------------------------------------------------------
 
@@ -105,28 +100,26 @@ bool Child::Running() const {
   return started && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-bool StartProgram(Child& child, const std::string& application, const std::string& commandLine) {
+namespace {
+bool Create(Child& child, const char* application, const std::string& commandLine,
+            const char* directory) {
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
   STARTUPINFOA si;
   ZeroMemory(&si, sizeof si);
   si.cb = sizeof si;
-  child.started = CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(),
-                                 nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                 &child.info) != 0;
+  child.started = CreateProcessA(application, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 directory, &si, &child.info) != 0;
   return child.started;
+}
+}  // namespace
+
+bool StartProgram(Child& child, const std::string& application, const std::string& commandLine) {
+  return Create(child, application.empty() ? nullptr : application.c_str(), commandLine, nullptr);
 }
 
 bool Start(Child& child, const std::string& commandLine, const char* directory) {
-  if (!directory) return StartProgram(child, "", commandLine);
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA si;
-  ZeroMemory(&si, sizeof si);
-  si.cb = sizeof si;
-  child.started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 directory, &si, &child.info) != 0;
-  return child.started;
+  return Create(child, nullptr, commandLine, directory);
 }
 
 DWORD ExitCode(Child& child, DWORD timeoutMs) {

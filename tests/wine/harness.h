@@ -22,8 +22,6 @@ namespace harness {
 // so that tools/run-tests can count the deviations of the whole run.
 void KnownDeviation(const std::string& what, const char* file, int line);
 #define KNOWN_DEVIATION(what) ::harness::KnownDeviation((what), __FILE__, __LINE__)
-// How many this process has marked.
-int KnownDeviationCount();
 
 // ---- Programs and processes -------------------------------------------------------------------
 // Folder of the running program; the deliverables, doubles and tools are built beside it.
@@ -244,8 +242,6 @@ void Click(DWORD downFlag, DWORD upFlag);
 bool MoveCursor(int x, int y);
 // The cursor the system shows (null when hidden) in *cursor; false when the system does not say.
 bool GetShownCursor(HCURSOR* cursor);
-// Waits until the window is gone.
-bool WaitGone(HWND window, DWORD timeoutMs = 10000);
 // Waits until the tick count is at least ms past since.
 void WaitTicks(DWORD since, DWORD ms);
 
@@ -260,8 +256,6 @@ Rgb SolidRgb(int width, int height, COLORREF colour);
 bool AllBlack(const Rgb& rgb);
 // Index of the first pixel where two buffers differ, or -1 when they are equal.
 long FirstDifference(const Rgb& a, const Rgb& b);
-// Saves the whole screen as a 24-bit bitmap file.
-bool SaveScreenshot(const std::string& path);
 // A 24-bit bitmap file (file header, 40-byte header, bottom-up rows) of a test pattern, and its
 // pixels.
 std::vector<unsigned char> PatternBitmapFile(int width, int height);

@@ -123,10 +123,6 @@ bool GetShownCursor(HCURSOR* cursor) {
   return true;
 }
 
-bool WaitGone(HWND window, DWORD timeoutMs) {
-  return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
-}
-
 void WaitTicks(DWORD since, DWORD ms) {
   // The programs' own intervals run on the same system clock.
   WaitUntil([&] { return GetTickCount() - since >= ms; }, ms + 1000);
@@ -223,12 +219,6 @@ std::vector<unsigned char> BitmapFile(const Rgb& rgb, int width, int height) {
   return bytes;
 }
 }  // namespace
-
-bool SaveScreenshot(const std::string& path) {
-  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  Rgb rgb = ScreenRgb(0, 0, w, h);
-  return !rgb.empty() && WriteWholeFile(path, BitmapFile(rgb, w, h));
-}
 
 Rgb PatternPixels(int width, int height) {
   Rgb rgb;

@@ -4,20 +4,15 @@
 // against the shipped 32-bit file in dist/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "harness.h"
 
 namespace {
-
-std::vector<std::string> SaverFiles() {
-  std::vector<std::string> files{harness::BinPath("nvrss32.scr")};
-  // build/<preset>/bin -> the repository's dist folder
-  std::string shipped = harness::BinDir() + "\\..\\..\\..\\dist\\nvrss32.scr";
-  if (GetFileAttributesA(shipped.c_str()) != INVALID_FILE_ATTRIBUTES) files.push_back(shipped);
-  return files;
-}
 
 // A program loaded as data only: its resources can be read, none of its code runs.
 struct DataModule {
@@ -38,6 +33,20 @@ struct DataModule {
     return std::vector<BYTE>(bytes, bytes + size);
   }
 };
+
+// Runs check on the program of this build and, when present, on the shipped file in dist/.
+void ForEachSaver(const std::function<void(const DataModule&)>& check) {
+  std::vector<std::string> files{harness::BinPath("nvrss32.scr")};
+  // build/<preset>/bin -> the repository's dist folder
+  std::string shipped = harness::BinDir() + "\\..\\..\\..\\dist\\nvrss32.scr";
+  if (GetFileAttributesA(shipped.c_str()) != INVALID_FILE_ATTRIBUTES) files.push_back(shipped);
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    DataModule saver(file);
+    ASSERT_NE(nullptr, saver.module) << "error " << GetLastError();
+    check(saver);
+  }
+}
 
 // Reads the little-endian fields of a resource, never past its end: a short resource gives
 // zeros and sets failed.
@@ -77,81 +86,55 @@ struct Reader {
   }
 };
 
-struct DialogItem {
-  DWORD style, exStyle;
-  short x, y, cx, cy;
-  WORD id;
-  std::string className, text;
-};
+// A dialog or one of its controls, written out whole so that a failure shows every field (the
+// operands of << are read in order).
+std::string DialogItem(Reader& in, bool isControl) {
+  std::ostringstream item;
+  item << std::hex << std::uppercase << "style 0x" << in.Dword() << " ex 0x" << in.Dword()
+       << std::dec;
+  WORD count = isControl ? 0 : in.Word();
+  item << " at " << in.Short() << "," << in.Short() << " size " << in.Short() << "x" << in.Short();
+  if (isControl) {
+    item << " id " << in.Word();
+    std::string className = in.NameOrOrdinal();
+    // The button class may be written as its predefined ordinal or by name.
+    if (className == "#128" || lstrcmpiA(className.c_str(), "Button") == 0) className = "BUTTON";
+    item << " " << className << " \"" << in.NameOrOrdinal() << "\"";
+    in.Take(in.Word());  // creation data
+  } else {
+    item << " menu \"" << in.NameOrOrdinal() << "\" class \"" << in.NameOrOrdinal() << "\" \""
+         << in.Text() << "\" font " << in.Word() << " " << in.Text() << ", " << count
+         << " controls";
+  }
+  return item.str();
+}
 
 TEST(SaverResources, DialogTemplateIsAsTabled) {
-  for (const std::string& file : SaverFiles()) {
-    SCOPED_TRACE(file);
-    DataModule saver(file);
-    ASSERT_NE(nullptr, saver.module) << "error " << GetLastError();
+  ForEachSaver([](const DataModule& saver) {
     std::vector<BYTE> bytes = saver.Resource(RT_DIALOG, 2003);
     ASSERT_FALSE(bytes.empty());
     Reader in(bytes);
-    DWORD style = in.Dword(), exStyle = in.Dword();
-    WORD count = in.Word();
-    short x = in.Short(), y = in.Short(), cx = in.Short(), cy = in.Short();
-    EXPECT_EQ(0x90C800C0u, style) << std::hex << "got 0x" << style;
-    EXPECT_EQ(0u, exStyle);
-    EXPECT_EQ(34, x);
-    EXPECT_EQ(32, y);
-    EXPECT_EQ(201, cx);
-    EXPECT_EQ(90, cy);
-    EXPECT_EQ("", in.NameOrOrdinal()) << "menu";
-    EXPECT_EQ("", in.NameOrOrdinal()) << "class";
-    EXPECT_EQ("NVR Glowpane", in.Text());
-    EXPECT_EQ(8, in.Word()) << "font size";
-    EXPECT_EQ("Helv", in.Text());
-    ASSERT_EQ(5, count);
-
-    const DialogItem expected[] = {
-        {0x50030001, 0, 25, 68, 67, 16, 1, "BUTTON", "OK"},
-        {0x50010000, 0, 108, 68, 67, 16, 2, "BUTTON", "Cancel"},
-        {0x50000007, 0, 5, 10, 191, 51, 0xFFFF, "BUTTON", "&Selecting Content"},
-        {0x50000009, 0, 15, 25, 178, 10, 113, "BUTTON", "Hold down \"Alt\" key and click with mouse"},
-        {0x50000009, 0, 15, 40, 173, 10, 114, "BUTTON", "Simply click with mouse"},
-    };
-    for (const DialogItem& want : expected) {
-      SCOPED_TRACE(want.text);
+    EXPECT_EQ("style 0x90C800C0 ex 0x0 at 34,32 size 201x90 menu \"\" class \"\" \"NVR Glowpane\" "
+              "font 8 Helv, 5 controls",
+              DialogItem(in, false));
+    for (const char* control : {
+             "style 0x50030001 ex 0x0 at 25,68 size 67x16 id 1 BUTTON \"OK\"",
+             "style 0x50010000 ex 0x0 at 108,68 size 67x16 id 2 BUTTON \"Cancel\"",
+             "style 0x50000007 ex 0x0 at 5,10 size 191x51 id 65535 BUTTON \"&Selecting Content\"",
+             "style 0x50000009 ex 0x0 at 15,25 size 178x10 id 113 BUTTON "
+             "\"Hold down \"Alt\" key and click with mouse\"",
+             "style 0x50000009 ex 0x0 at 15,40 size 173x10 id 114 BUTTON "
+             "\"Simply click with mouse\"",
+         }) {
       in.AlignDword();
-      DialogItem got;
-      got.style = in.Dword();
-      got.exStyle = in.Dword();
-      got.x = in.Short();
-      got.y = in.Short();
-      got.cx = in.Short();
-      got.cy = in.Short();
-      got.id = in.Word();
-      got.className = in.NameOrOrdinal();
-      got.text = in.NameOrOrdinal();
-      WORD extra = in.Word();
-      in.Take(extra);
-      // The button class may be written as its predefined ordinal or by name.
-      if (got.className == "#128" || lstrcmpiA(got.className.c_str(), "Button") == 0)
-        got.className = "BUTTON";
-      EXPECT_EQ(want.style, got.style) << std::hex << "got 0x" << got.style;
-      EXPECT_EQ(want.exStyle, got.exStyle);
-      EXPECT_EQ(want.x, got.x);
-      EXPECT_EQ(want.y, got.y);
-      EXPECT_EQ(want.cx, got.cx);
-      EXPECT_EQ(want.cy, got.cy);
-      EXPECT_EQ(want.id, got.id);
-      EXPECT_EQ(want.className, got.className);
-      EXPECT_EQ(want.text, got.text);
+      EXPECT_EQ(control, DialogItem(in, true));
     }
     EXPECT_FALSE(in.failed) << "the template ends early";
-  }
+  });
 }
 
 TEST(SaverResources, StringTableHoldsTheTradeMarkSign) {
-  for (const std::string& file : SaverFiles()) {
-    SCOPED_TRACE(file);
-    DataModule saver(file);
-    ASSERT_NE(nullptr, saver.module) << "error " << GetLastError();
+  ForEachSaver([](const DataModule& saver) {
     WCHAR wide[64];
     for (UINT id : {1u, 100u}) {
       ASSERT_EQ(13, LoadStringW(saver.module, id, wide, 64)) << "entry " << id;
@@ -168,61 +151,46 @@ TEST(SaverResources, StringTableHoldsTheTradeMarkSign) {
     EXPECT_STREQ("PWProtected", key);
     EXPECT_EQ(11, LoadStringA(saver.module, 1001, profile, sizeof profile));
     EXPECT_STREQ("control.ini", profile);
-  }
+  });
 }
 
 TEST(SaverResources, IconIsOne32By32ImageIn16Colours) {
-  for (const std::string& file : SaverFiles()) {
-    SCOPED_TRACE(file);
-    DataModule saver(file);
-    ASSERT_NE(nullptr, saver.module) << "error " << GetLastError();
+  ForEachSaver([](const DataModule& saver) {
     std::vector<BYTE> group = saver.Resource(RT_GROUP_ICON, 100);
-    ASSERT_FALSE(group.empty());
     Reader dir(group);
-    EXPECT_EQ(0, dir.Word());
-    EXPECT_EQ(1, dir.Word()) << "resource type: icon";
-    ASSERT_EQ(1, dir.Word()) << "images";
-    BYTE width = BYTE(dir.Take(1)), height = BYTE(dir.Take(1)), colours = BYTE(dir.Take(1));
-    dir.Take(1);
-    dir.Word();  // planes
-    WORD bitCount = dir.Word();
+    std::ostringstream head, entry;
+    head << dir.Word() << " type " << dir.Word() << ", " << dir.Word() << " image";
+    entry << dir.Take(1) << "x" << dir.Take(1) << ", " << dir.Take(1) << " colours";
+    dir.Take(1 + 2);  // reserved, planes
+    entry << ", " << dir.Word() << " bits";
     dir.Dword();  // size
     WORD imageId = dir.Word();
-    ASSERT_FALSE(dir.failed);
-    EXPECT_EQ(32, width);
-    EXPECT_EQ(32, height);
-    EXPECT_EQ(16, colours);
-    EXPECT_EQ(4, bitCount);
+    ASSERT_FALSE(dir.failed) << "no icon group 100 or a short one";
+    EXPECT_EQ("0 type 1, 1 image", head.str());
+    EXPECT_EQ("32x32, 16 colours, 4 bits", entry.str());
 
     std::vector<BYTE> image = saver.Resource(RT_ICON, imageId);
     ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER) + 16 * 4 + 32 * 16 + 32 * 4);
-    BITMAPINFOHEADER header;
-    memcpy(&header, image.data(), sizeof header);
-    EXPECT_EQ(40u, header.biSize);
-    EXPECT_EQ(32, header.biWidth);
-    EXPECT_EQ(64, header.biHeight) << "colour and mask images";
-    EXPECT_EQ(1, header.biPlanes);
-    EXPECT_EQ(4, header.biBitCount);
-    EXPECT_TRUE(header.biClrUsed == 0 || header.biClrUsed == 16) << header.biClrUsed;
-  }
+    BITMAPINFOHEADER h;
+    memcpy(&h, image.data(), sizeof h);
+    // Twice the icon's height: the colour and the mask images.
+    std::ostringstream got;
+    got << "size " << h.biSize << ", " << h.biWidth << "x" << h.biHeight << ", " << h.biPlanes
+        << " plane, " << h.biBitCount << " bits";
+    EXPECT_EQ("size 40, 32x64, 1 plane, 4 bits", got.str());
+    EXPECT_TRUE(h.biClrUsed == 0 || h.biClrUsed == 16) << h.biClrUsed;
+  });
 }
 
 TEST(SaverResources, PointingHandCursorHasItsHotSpotAtTheFingerTip) {
-  for (const std::string& file : SaverFiles()) {
-    SCOPED_TRACE(file);
-    DataModule saver(file);
-    ASSERT_NE(nullptr, saver.module) << "error " << GetLastError();
+  ForEachSaver([](const DataModule& saver) {
     std::vector<BYTE> group = saver.Resource(RT_GROUP_CURSOR, 224);
     ASSERT_FALSE(group.empty()) << "no cursor group 224";
     Reader dir(group);
     dir.Word();
     EXPECT_EQ(2, dir.Word()) << "resource type: cursor";
     ASSERT_GE(dir.Word(), 1) << "images";
-    dir.Word();  // width
-    dir.Word();  // height: twice the cursor's, colour and mask
-    dir.Word();  // planes
-    dir.Word();  // bits per pixel
-    dir.Dword();
+    dir.Take(4 * 2 + 4);  // width, height (twice the cursor's), planes, bits, size
     WORD imageId = dir.Word();
     ASSERT_FALSE(dir.failed);
     std::vector<BYTE> image = saver.Resource(RT_CURSOR, imageId);
@@ -231,22 +199,14 @@ TEST(SaverResources, PointingHandCursorHasItsHotSpotAtTheFingerTip) {
     ASSERT_FALSE(in.failed);
     EXPECT_EQ(6, hotX);
     EXPECT_EQ(0, hotY);
-  }
+  });
 }
 
 // The version block names the saver; a template that lost its strings would still link.
 TEST(SaverResources, VersionResourceNamesTheSaver) {
-  for (const std::string& file : SaverFiles()) {
-    SCOPED_TRACE(file);
-    DataModule saver(file);
-    ASSERT_NE(nullptr, saver.module) << "error " << GetLastError();
+  ForEachSaver([](const DataModule& saver) {
     std::vector<BYTE> block = saver.Resource(RT_VERSION, 1);
     ASSERT_FALSE(block.empty());
-    auto contains = [&block](const std::wstring& text) {
-      std::vector<BYTE> pattern(reinterpret_cast<const BYTE*>(text.c_str()),
-                                reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1));
-      return std::search(block.begin(), block.end(), pattern.begin(), pattern.end()) != block.end();
-    };
     // VS_FIXEDFILEINFO starts with its signature, after the key "VS_VERSION_INFO".
     const BYTE signature[] = {0xBD, 0x04, 0xEF, 0xFE};
     auto fixed = std::search(block.begin(), block.end(), signature, signature + 4);
@@ -256,10 +216,13 @@ TEST(SaverResources, VersionResourceNamesTheSaver) {
     memcpy(&info, &*fixed, sizeof info);
     EXPECT_EQ(DWORD(VFT_APP), info.dwFileType);
     EXPECT_EQ(DWORD(VOS__WINDOWS32), info.dwFileOS);
-    EXPECT_TRUE(contains(L"OriginalFilename"));
-    EXPECT_TRUE(contains(L"nvrss32.scr"));
-    EXPECT_TRUE(contains(L"NVR Glowpane screen saver"));
-  }
+    for (std::wstring text : {L"OriginalFilename", L"nvrss32.scr", L"NVR Glowpane screen saver"}) {
+      const BYTE* from = reinterpret_cast<const BYTE*>(text.c_str());
+      const BYTE* to = reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1);
+      EXPECT_NE(block.end(), std::search(block.begin(), block.end(), from, to))
+          << "no \"" << std::string(text.begin(), text.end()) << "\"";
+    }
+  });
 }
 
 }  // namespace

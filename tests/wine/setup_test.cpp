@@ -3,7 +3,6 @@
 // the registry, the profile files and the folders, under both families of the system.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <map>
 #include <string>
@@ -37,25 +36,15 @@ std::string SystemPath(const char* file) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::string content = "(absent)";
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return content;
-  content.clear();
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-  CloseHandle(file);
-  return content;
+// The file's text, or "(absent)".
+std::string FileText(const std::string& path) {
+  bool exists = false;
+  std::string content = harness::ReadText(path, &exists);
+  return exists ? content : "(absent)";
 }
 
-void WriteWholeFile(const std::string& path, const std::string& content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+void WriteText(const std::string& path, const std::string& content) {
+  harness::WriteWholeFile(path, std::vector<unsigned char>(content.begin(), content.end()));
 }
 
 // The profile functions may keep a file in memory; this makes them read it afresh.
@@ -132,7 +121,7 @@ SystemState Take() {
   }
   for (const char* file : {"system.ini", "win.ini", "control.ini"}) {
     ForgetCachedProfile(file);
-    state.profiles[file] = ReadWholeFile(WindowsPath(file));
+    state.profiles[file] = FileText(WindowsPath(file));
   }
   return state;
 }
@@ -236,18 +225,13 @@ DWORD RunSetup(const std::string& commandLine) {
   if (!harness::Start(first, commandLine)) return 0xDEADBEEF;
   DWORD code = 0xDEADBEEF;
   if (!first.WaitExit(60000, &code)) return 0xDEADBEEF;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32 entry;
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != first.Pid()) continue;
-    HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+  for (DWORD pid : harness::ProcessesStartedBy(first.Pid())) {
+    HANDLE copy = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (!copy) continue;
     if (WaitForSingleObject(copy, 60000) != WAIT_OBJECT_0) code = 0xDEADBEEF;
     else GetExitCodeProcess(copy, &code);
     CloseHandle(copy);
   }
-  CloseHandle(snapshot);
   return code;
 }
 
@@ -261,7 +245,7 @@ class Bed {
     hadPluginsRoot_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT, 0, KEY_READ, &root) == ERROR_SUCCESS;
     if (hadPluginsRoot_) RegCloseKey(root);
     for (const char* file : {"system.ini", "win.ini", "control.ini"})
-      profiles_[file] = ReadWholeFile(WindowsPath(file));
+      profiles_[file] = FileText(WindowsPath(file));
   }
   ~Bed() {
     std::string quiet;
@@ -275,7 +259,7 @@ class Bed {
     RemoveScheduledFiles();
     for (const auto& [file, content] : profiles_) {
       if (content == "(absent)") DeleteFileA(WindowsPath(file.c_str()).c_str());
-      else WriteWholeFile(WindowsPath(file.c_str()), content);
+      else WriteText(WindowsPath(file.c_str()), content);
       ForgetCachedProfile(file.c_str());
     }
   }
@@ -309,7 +293,7 @@ class Bed {
     CreateDirectoryA(program.c_str(), nullptr);
     if (withPluginFolder) {
       CreateDirectoryA((program + "\\Plugins").c_str(), nullptr);
-      WriteWholeFile(program + "\\Plugins\\npother.dll", "another plug-in");
+      WriteText(program + "\\Plugins\\npother.dll", "another plug-in");
     }
     // The first key on the way down below Software that does not exist yet is removed afterwards.
     std::string path = key;
@@ -374,10 +358,7 @@ void ExpectSettingsDialogFromSystemFolder() {
       },
       10000));
   PostMessageA(dialog, WM_CLOSE, 0, 0);
-  DWORD code = 0xDEADBEEF;
-  EXPECT_TRUE(harness::WaitUntil([&] { return !saver.Running(); }, 10000));
-  saver.WaitExit(0, &code);
-  EXPECT_EQ(0u, code) << "closed without OK";
+  EXPECT_EQ(0u, harness::ExitCode(saver)) << "closed without OK";
 }
 
 struct Scenario {
