@@ -231,7 +231,6 @@ TempFolder::TempFolder(const char* hint) {
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-namespace {
 void RemoveTree(const std::string& dir) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
@@ -248,7 +247,6 @@ void RemoveTree(const std::string& dir) {
   }
   RemoveDirectoryA(dir.c_str());
 }
-}  // namespace
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 

@@ -107,6 +107,9 @@ class TempFolder {
   std::string path_;
 };
 
+// Removes the folder dir with everything in it.
+void RemoveTree(const std::string& dir);
+
 // The whole file; empty when it cannot be read. Other writers may hold it open.
 std::vector<unsigned char> ReadWholeFile(const std::string& path);
 std::string ReadText(const std::string& path, bool* exists = nullptr);

@@ -210,21 +210,6 @@ void DeleteKeyTree(HKEY root, const std::string& key) {
   RegDeleteKeyA(root, key.c_str());
 }
 
-void DeleteFolderTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolderTree(folder + "\\" + name);
-      else DeleteFileA((folder + "\\" + name).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 // Runs a setup or uninstall command line to its end. The uninstaller hands its work to a copy of
 // itself in the temporary folder and ends at once: that copy, a child of the first process, is
 // waited for too.
@@ -262,7 +247,7 @@ class Bed {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, PLUGIN_KEY);
     if (!hadPluginsRoot_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT);
     DeleteFileA(SystemPath("nvrss32.scr").c_str());
-    for (const std::string& folder : made_) DeleteFolderTree(folder);
+    for (const std::string& folder : made_) harness::RemoveTree(folder);
     for (const std::string& key : keys_) DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
     RemoveScheduledFiles();
     for (const auto& [file, content] : profiles_) {
