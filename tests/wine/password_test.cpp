@@ -11,12 +11,13 @@ using namespace harness;
 const int START_X = 420, START_Y = 300;
 
 TEST(Password, RefusalKeepsTheSaverAndAcceptanceEndsIt) {
+  // The hand moves two pixels while the prompt is up: from there, not from the start, the mouse
+  // must move anew after a refusal.
+  ScopedEnv nudge("NVR_PASSWORD_NUDGE", "2 0");
   SaverBed saver(true);
   ASSERT_EQ(0u, RunningState());
   ASSERT_TRUE(saver.Start(START_X, START_Y));
   EXPECT_EQ(1u, RunningState());
-  // Two pixels that count towards the next movement unless a refusal resets the point.
-  ASSERT_TRUE(MoveCursor(START_X + 2, START_Y));
   PressKey('K');
   ASSERT_TRUE(saver.module.WaitPrompt());
   std::vector<std::string> prompts = saver.module.Lines("PROMPT");
@@ -36,8 +37,13 @@ TEST(Password, RefusalKeepsTheSaverAndAcceptanceEndsIt) {
   EXPECT_TRUE(WaitUntil([&] { return GetShownCursor(&shown) && !shown; }, 5000))
       << "the cursor stayed visible after the refusal (or the system did not say)";
 
+  // The move is taken from where the system reports the cursor now, which must be where the
+  // nudge left it, or the test could not tell a reset point from the start.
+  POINT at = {0, 0};
+  ASSERT_TRUE(GetCursorPos(&at));
+  ASSERT_EQ(START_X + 2, at.x) << "the nudge during the prompt did not hold";
   // Three more pixels: five from the start, but only three from where the refusal left it.
-  ASSERT_TRUE(MoveCursor(START_X + 5, START_Y));
+  ASSERT_TRUE(MoveCursor(at.x + 3, at.y));
   EXPECT_FALSE(saver.CloseRequestedBeforeKey())
       << "the movement closed: the refusal did not reset the remembered point";
   EXPECT_EQ(0u, RunningState());

@@ -7,6 +7,10 @@
 //                        thread's messages, as a modal prompt does, until the test sets
 //                        "<prefix>-accept" (answer 1) or "<prefix>-refuse" (answer 0); each
 //                        message it dispatches meanwhile is logged as PUMPED <hex number>
+//   NVR_PASSWORD_NUDGE   "DX DY": at each prompt the mouse moves by that much, as a user's hand
+//                        does while typing, from inside the saver's process (under Wine a
+//                        full-screen window's process holds the pointer, and only its own moves
+//                        reach the screen); logged as NUDGED <x> <y>
 #include <windows.h>
 
 #include <cstdio>
@@ -98,6 +102,19 @@ BOOL HoldPrompt(const char* prefix) {
   return answer;
 }
 
+void Nudge() {
+  char text[64];
+  int dx = 0, dy = 0;
+  POINT at;
+  if (!Environment("NVR_PASSWORD_NUDGE", text, sizeof text) ||
+      sscanf(text, "%d %d", &dx, &dy) != 2 || !GetCursorPos(&at))
+    return;
+  SetCursorPos(at.x + dx, at.y + dy);
+  char line[64];
+  snprintf(line, sizeof line, "NUDGED %ld %ld", static_cast<long>(at.x + dx), static_cast<long>(at.y + dy));
+  Log(line);
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND window) {
@@ -105,6 +122,7 @@ extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND window) {
   snprintf(line, sizeof line, "PROMPT window=%lx running=%d",
            static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)), RunningState());
   Log(line);
+  Nudge();
   char text[64];
   BOOL answer;
   if (Environment("NVR_PASSWORD_EVENTS", text, sizeof text))
