@@ -7,6 +7,7 @@
 #include "saver/bridge/os_type.h"
 #include "saver/bridge/os_type_win.h"
 #include "saver/host/frame_state_win.h"
+#include "saver/host/frame_window_win.h"
 
 namespace {
 
@@ -116,9 +117,11 @@ void ReleaseMainApplication(void) {
 }
 
 DWORD IsPreviewWindow(HWND window) {
-  RECT own;
-  RECT desktop;
+  RECT own = {0, 0, 0, 0};
+  RECT desktop = {0, 0, 0, 0};
   GetClientRect(window, &own);
   GetClientRect(GetDesktopWindow(), &desktop);
-  return EqualRect(&own, &desktop) ? 0 : 1;
+  DWORD isChild = (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) ? 1 : 0;
+  return IsPreviewClient(own.right - own.left, own.bottom - own.top, desktop.right - desktop.left,
+                         desktop.bottom - desktop.top, SaverScreenArea(), isChild);
 }

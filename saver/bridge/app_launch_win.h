@@ -23,7 +23,7 @@ DWORD FindOrLaunchMainApplication(void);
 // Tells the application that the saver ends, activates the remembered window, forgets both.
 void ReleaseMainApplication(void);
 
-// 1 when the window's client area differs from the desktop's (a preview), 0 when equal.
+// 1 when the window is a preview, 0 when it is the full screen (of one monitor or several).
 DWORD IsPreviewWindow(HWND window);
 
 // Sends message to bridgeState.appWindow, bounded by timeoutMs. 1 with *reply set when it

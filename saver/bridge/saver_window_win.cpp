@@ -7,6 +7,7 @@
 #include "saver/bridge/splash_win.h"
 #include "saver/host/dismissal_win.h"
 #include "saver/host/frame_state_win.h"
+#include "saver/host/screen_area.h"
 
 // The reply table names the platform's messages by number.
 static_assert(MSG_CLOSE == WM_CLOSE, "MSG_CLOSE");
@@ -48,6 +49,18 @@ LRESULT OnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefaultInputProc(window, message, wParam, lParam);
 }
 
+// Where the splash is centred: the preview's whole client area; in full screen the primary
+// monitor, so that the picture never lies across the seam between two monitors.
+ScreenArea SplashArea(HWND window) {
+  RECT client = {0, 0, 0, 0};
+  GetClientRect(window, &client);
+  if (bridgeState.isPreview) return {0, 0, client.right, client.bottom};
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  return PrimaryAreaInClient(origin.x, origin.y, client.right, client.bottom,
+                             GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+}
+
 // Draws the splash centred through a window device context, under the application's palette.
 void PaintSplash(HWND window) {
   HPALETTE palette = bridgeState.appWindow ? AskApplicationPalette() : nullptr;
@@ -63,10 +76,9 @@ void PaintSplash(HWND window) {
   HDC memoryDc = CreateCompatibleDC(windowDc);
   if (memoryDc) {
     HGDIOBJ oldBitmap = SelectObject(memoryDc, bitmap);
-    RECT client;
-    GetClientRect(window, &client);
-    int x = CentreOffset(client.left, client.right, shape.bmWidth);
-    int y = CentreOffset(client.top, client.bottom, shape.bmHeight);
+    ScreenArea area = SplashArea(window);
+    int x = area.x + CentreOffset(0, area.width, shape.bmWidth);
+    int y = area.y + CentreOffset(0, area.height, shape.bmHeight);
     if (oldBitmap) {
       BitBlt(windowDc, x, y, shape.bmWidth, shape.bmHeight, memoryDc, 0, 0, SRCCOPY);
       SelectObject(memoryDc, oldBitmap);

@@ -51,6 +51,17 @@ bool IsRefusedCommand(WPARAM command) {
 
 }  // namespace
 
+ScreenArea SaverScreenArea(void) {
+  ScreenMetrics metrics;
+  metrics.virtualX = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  metrics.virtualY = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  metrics.virtualWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  metrics.virtualHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  metrics.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  metrics.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  return FullScreenArea(metrics);
+}
+
 int RunSaver(HWND parent) {
   WNDCLASSA windowClass;
   ZeroMemory(&windowClass, sizeof windowClass);
@@ -62,21 +73,21 @@ int RunSaver(HWND parent) {
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = SAVER_CLASS;
 
-  int width, height;
+  ScreenArea area = {0, 0, 0, 0};
   const char* title;
   DWORD style, extendedStyle;
   if (parent) {
     RECT client = {0, 0, 0, 0};
     GetClientRect(parent, &client);
-    width = client.right;
-    height = client.bottom;
+    area.width = client.right;
+    area.height = client.bottom;
     title = PREVIEW_TITLE;
     style = PREVIEW_STYLE;
     extendedStyle = 0;
     frameState.previewMode = 1;
   } else {
-    width = GetSystemMetrics(SM_CXSCREEN);
-    height = GetSystemMetrics(SM_CYSCREEN);
+    // Every monitor: input anywhere must meet the saver, and nothing may be reached past it.
+    area = SaverScreenArea();
     title = FULL_SCREEN_TITLE;
     style = FULL_SCREEN_STYLE;
     // One full-screen saver at a time: bring the running one forward instead.
@@ -93,8 +104,8 @@ int RunSaver(HWND parent) {
   message.wParam = 0;
   if (RegisterClassA(&windowClass)) {
     frameState.saverWindow =
-        CreateWindowExA(extendedStyle, SAVER_CLASS, title, style, 0, 0, width, height, parent,
-                        nullptr, frameState.moduleInstance, nullptr);
+        CreateWindowExA(extendedStyle, SAVER_CLASS, title, style, area.x, area.y, area.width,
+                        area.height, parent, nullptr, frameState.moduleInstance, nullptr);
   }
   if (frameState.saverWindow) {
     if (!frameState.previewMode) SetForegroundWindow(frameState.saverWindow);
