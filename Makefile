@@ -39,7 +39,9 @@ test-host: build
 	ctest --preset host -j $(JOBS) --no-tests=error
 
 test-wine: build
-	NVR_WINE_ARCH=$(WINE_ARCH) tools/wine-bed ctest --preset $(WINE_ARCH) --no-tests=error
+	NVR_WINE_ARCH=$(WINE_ARCH) tools/wine-bed ctest --preset $(WINE_ARCH) -E '^Monitors\.' --no-tests=error
+	for layout in right left; do NVR_MONITORS=$$layout NVR_WINE_ARCH=$(WINE_ARCH) \
+	  tools/wine-bed ctest --preset $(WINE_ARCH) -L monitors --no-tests=error || exit 1; done
 
 demo: build
 	@bash tools/demo

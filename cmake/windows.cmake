@@ -108,6 +108,11 @@ include(GoogleTest)
 gtest_add_tests(TARGET wine_tests SOURCES ${WINE_TEST_SOURCES} TEST_LIST WINE_TESTS)
 # A test that cannot check what it is about on this platform says so and is counted as skipped.
 set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 90 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+# The tests that need two monitors, and the preview's, run on the two-monitor bed in each layout
+# (label "monitors"; tools/run-tests); the Monitors tests run nowhere else.
+set(NVR_MONITOR_TESTS ${WINE_TESTS})
+list(FILTER NVR_MONITOR_TESTS INCLUDE REGEX "^(Monitors|Preview)\\.")
+set_tests_properties(${NVR_MONITOR_TESTS} PROPERTIES LABELS monitors)
 
 # The shape of the shipped files (PE32 for i386, exports, imports), read from outside.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")

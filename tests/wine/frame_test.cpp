@@ -280,4 +280,15 @@ TEST(Dismissal, ReleasesCharactersAndDoubleClicksDoNotClose) {
   EXPECT_FALSE(saver.CloseRequestedBeforeKey()) << "a release made a close request";
 }
 
+// Several monitors: a move of five pixels on the second one ends the saver, as on the primary.
+TEST(Monitors, MoveOnTheSecondMonitorEndsTheSaver) {
+  RECT second;
+  ASSERT_TRUE(SecondMonitor(&second));
+  int x = (second.left + second.right) / 2, y = (second.top + second.bottom) / 2;
+  SaverBed saver(false);
+  ASSERT_TRUE(saver.Start(x, y));
+  ASSERT_TRUE(MoveCursor(x + 3, y + 2));
+  EXPECT_EQ(0u, saver.run.Exit());
+}
+
 }  // namespace

@@ -248,6 +248,12 @@ bool GetShownCursor(HCURSOR* cursor);
 // Waits until the tick count is at least ms past since.
 void WaitTicks(DWORD since, DWORD ms);
 
+// The monitor that is not the primary one on the two-monitor bed (label "monitors"); a test run
+// elsewhere fails here, saying so. The virtual screen, every monitor together, as a rectangle.
+testing::AssertionResult SecondMonitor(RECT* monitor);
+RECT VirtualScreen();
+std::string Show(const RECT& rect);
+
 // Pixels as 8-bit R, G, B, top row first (the layout ImageMagick's rgb: writes).
 typedef std::vector<unsigned char> Rgb;
 // The bitmap's pixels; empty when GetDIBits fails.

@@ -150,7 +150,12 @@ testing::AssertionResult FullScreen::Start(const std::string& saverPath,
 }
 
 testing::AssertionResult SaverBed::Start(int x, int y) {
-  if (!MoveCursor(x, y)) return testing::AssertionFailure() << "the cursor did not move";
+  if (!MoveCursor(x, y)) {
+    POINT at = {0, 0};
+    GetCursorPos(&at);
+    return testing::AssertionFailure() << "the cursor did not move to " << x << "," << y
+                                       << ": it is at " << at.x << "," << at.y;
+  }
   return run.Start(folder.saver);
 }
 

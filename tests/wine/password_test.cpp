@@ -94,4 +94,34 @@ TEST(Password, OffOrUnavailableMeansNoPromptAndNoRunningState) {
   }
 }
 
+UINT clicksOnTheSecondMonitor = 0;
+
+LRESULT CALLBACK CountingClicks(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN || message == WM_MOUSEACTIVATE) ++clicksOnTheSecondMonitor;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Several monitors: while the password is in force, a click on another program's window on the
+// second monitor meets the saver and its prompt, never that window.
+TEST(Monitors, PasswordKeepsTheSecondMonitorOutOfReach) {
+  RECT second;
+  ASSERT_TRUE(SecondMonitor(&second));
+  clicksOnTheSecondMonitor = 0;
+  TestWindow other("on the second monitor", 200, 150, WS_POPUP | WS_VISIBLE, CountingClicks,
+                   second.left + 100, second.top + 100);
+  POINT inside = {second.left + 200, second.top + 175};
+  SaverBed saver(true);
+  ASSERT_TRUE(saver.Start(inside.x, inside.y));
+  EXPECT_EQ(saver.run.window, WindowFromPoint(inside));
+  Click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+  ASSERT_TRUE(saver.module.WaitPrompt()) << "the click on the second monitor made no close request";
+  ASSERT_TRUE(saver.RefuseAndSettle());
+  EXPECT_TRUE(IsWindow(saver.run.window));
+  EXPECT_EQ(0u, clicksOnTheSecondMonitor) << "the window on the second monitor was reached";
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(saver.module.WaitPrompt());
+  saver.module.Accept();
+  EXPECT_EQ(0u, saver.run.Exit());
+}
+
 }  // namespace

@@ -104,6 +104,28 @@ TEST(Splash, MissingCorruptOrUnnamedPictureLeavesTheSaverRunningWithoutOne) {
   }
 }
 
+// Several monitors: the saver covers them all as the full screen (it found the application and
+// told it so), and its picture lies whole on the primary monitor, not across the seam.
+TEST(Monitors, SaverCoversEveryMonitorWithThePictureOnThePrimary) {
+  RECT second;
+  ASSERT_TRUE(SecondMonitor(&second));
+  Installation install;
+  install.Config("[nvr]\r\nkestro=centre\r\n");
+  install.Picture("centre.bmp", PatternBitmapFile(401, 200));
+  SaverRun run;
+  ASSERT_TRUE(run.Start(install));
+  HWND window = WaitForSaverWindow(run.saver);
+  RECT rect = {0, 0, 0, 0}, all = VirtualScreen();
+  GetWindowRect(window, &rect);
+  EXPECT_TRUE(EqualRect(&all, &rect)) << "covers " << Show(rect) << ", not " << Show(all);
+  POINT middle = {(second.left + second.right) / 2, (second.top + second.bottom) / 2};
+  EXPECT_EQ(window, WindowFromPoint(middle)) << "at the second monitor's centre";
+  EXPECT_TRUE(AllBlack(ScreenRgb(middle.x - 20, middle.y - 20, 40, 40))) << "the second monitor";
+  ExpectCentredPicture(401, 200);
+  PressKey('A');
+  EXPECT_EQ(0u, ExitCode(run.saver));
+}
+
 // Whether drawing by another process's child window in a parent of this process reaches the
 // screen: a control program fills such a child with a known colour.
 bool ChildOfAnotherProcessIsSeen(const TestWindow& parent) {
