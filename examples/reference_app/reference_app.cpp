@@ -5,6 +5,8 @@
 //   nvr.exe                                 runs on its own, in its own window
 //   nvr.exe PLUGIN WINDOW INSTANCE          started by the plug-in: shows itself in WINDOW
 //
+// One copy runs: a later one hands its page element to the running copy and ends.
+//
 // Lent windows are drawn from this process through the device context of the lent window's
 // top-level window, clipped to the lent area. Under Wine a child window's own drawing does not
 // reach the screen when its top-level window belongs to another process (the plug-in window's
@@ -28,6 +30,9 @@ const UINT_PTR TICK_TIMER = 1;
 const UINT TICK_MS = 1000;
 const DWORD ROTATE_TICKS = 4;          // a new first headline every 4 seconds
 const UINT REDRAW_LENT = WM_APP + 1;   // posted to ourselves: draw the lent areas again
+const UINT LOOK_AGAIN = WM_APP + 2;    // posted to ourselves while "PluginClosing" is answered
+const LRESULT STILL_SERVED = 0x4E5652; // our reply to the scroll that tests a plug-in window
+const char ONE_COPY[] = "NvrReferenceAppOneCopy";
 const int MAX_HEADLINES = 32;
 const int HEADLINE_SIZE = 128;
 const DWORD HEADLINE_FILE_LIMIT = 8192;
@@ -66,6 +71,10 @@ struct AppState {
   HWND pluginWindow;   // the plug-in window we are shown in, or null
   LPARAM pluginInstance;
   int ownWindowShown;  // the own window was visible before a plug-in window borrowed it
+  HWND leftWindow;     // the plug-in window we stepped out of at "PluginClosing", until looked at
+  LPARAM leftInstance;
+  int altClickSelects; // control.ini's StopOnMouseMove at the saver's start: Alt+click selects
+  int altDown;         // the saver has offered us Alt going down and not yet up
 };
 
 AppState app;
@@ -339,9 +348,14 @@ int HeadlineAt(LPARAM clientPoint) {
 // or a click elsewhere ends the saver), nonzero claims it.
 LRESULT OnSaverInput(const SaverInputRecord& input) {
   switch (input.message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
     case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_KEYUP:
+      // With Alt+click chosen, Alt itself must not end the saver: it is claimed and followed.
+      if (input.wParam != VK_MENU || !app.altClickSelects) return 0;
+      app.altDown = input.message == WM_SYSKEYDOWN;
+      return CLAIMED;
+    case WM_KEYDOWN:
       return 0;
     case WM_MOUSEMOVE:
       return CLAIMED;  // the pointer may travel to a headline
@@ -354,7 +368,8 @@ LRESULT OnSaverInput(const SaverInputRecord& input) {
     }
     case WM_LBUTTONDOWN: {
       int index = HeadlineAt(static_cast<LPARAM>(input.lParam));
-      if (index < 0) return 0;
+      // The user's choice in the saver's settings: a plain click, or only a click with Alt down.
+      if (index < 0 || (app.altClickSelects && !app.altDown)) return 0;
       app.chosenHeadline = index;
       // Our window comes forward when the saver ends, to show the story.
       DWORD_PTR ignored = 0;
@@ -397,6 +412,18 @@ void PaintOwnWindow(HWND window) {
   if (app.pluginWindow) DrawLentArea(app.pluginWindow, 0);
 }
 
+// After a "PluginClosing": only a page element that still lives passes a scroll of its window on
+// to us. The send is handled once the browser has finished with the element that went away.
+void LookAgain(void) {
+  HWND left = app.leftWindow;
+  app.leftWindow = nullptr;
+  DWORD_PTR answer = 0;
+  if (left && !app.pluginWindow &&
+      SendMessageTimeoutA(left, WM_VSCROLL, SB_ENDSCROLL, 0, SMTO_ABORTIFHUNG, STATUS_WAIT_MS, &answer) &&
+      answer == STILL_SERVED)
+    ShowInPlugin(left, app.leftInstance);
+}
+
 // The link's messages in the order the protocol lists them, then this window's own.
 LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == app.whoAmIMessage) return wParam == WHOAMI_APP ? LRESULT{WHOAMI_APP} : 0;
@@ -405,7 +432,14 @@ LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return 0;
   }
   if (message == app.closingMessage) {
-    LetGoOfPlugin();
+    // It names no page element, and the one going away may be ours, whose window then goes with
+    // ours inside: step out at once, and go back once the closing is over if ours still lives.
+    if (app.pluginWindow) {
+      app.leftWindow = app.pluginWindow;
+      app.leftInstance = app.pluginInstance;
+      LetGoOfPlugin();
+      PostMessageA(window, LOOK_AGAIN, 0, 0);
+    }
     return 0;
   }
   switch (message) {
@@ -413,6 +447,9 @@ LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       app.saverWindow = reinterpret_cast<HWND>(wParam);
       app.saverProcess = static_cast<DWORD>(lParam);
       app.chosenHeadline = -1;
+      app.altDown = 0;
+      app.altClickSelects =
+          GetPrivateProfileIntA("", "StopOnMouseMove", 0, "control.ini") != 0 ? 1 : 0;
       DrawLentArea(app.saverWindow, 1);
       return 0;
     case LM_SAVERENDING:
@@ -432,6 +469,7 @@ LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       return 0;
     case LM_PLUGINVSCROLL:
     case LM_PLUGINHSCROLL:
+      if (LOWORD(wParam) == SB_ENDSCROLL) return STILL_SERVED;  // see LookAgain
       switch (LOWORD(wParam)) {
         case SB_LINEUP:
         case SB_PAGEUP:
@@ -446,6 +484,9 @@ LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       return 0;
     case REDRAW_LENT:
       DrawEverywhere();
+      return 0;
+    case LOOK_AGAIN:
+      LookAgain();
       return 0;
     case WM_TIMER:
       if (wParam == TICK_TIMER) OnTick();
@@ -478,6 +519,15 @@ int ReadPluginArguments(const char* commandLine, HWND* window, LPARAM* instance)
   return 1;
 }
 
+BOOL CALLBACK FindRunningCopy(HWND window, LPARAM found) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(window, app.whoAmIMessage, WHOAMI_APP, 0, SMTO_ABORTIFHUNG, STATUS_WAIT_MS, &answer) ||
+      answer != WHOAMI_APP)
+    return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -485,6 +535,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   app.whoAmIMessage = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
   app.showAgainMessage = RegisterWindowMessageA(PLUGIN_SHOW_AGAIN_NAME);
   app.closingMessage = RegisterWindowMessageA(PLUGIN_CLOSING_NAME);
+  HWND plugin = nullptr;
+  LPARAM pluginInstance = 0;
+  int forPlugin = ReadPluginArguments(GetCommandLineA(), &plugin, &pluginInstance);
+  // One running copy: two quick window changes may start two. A later copy hands its page
+  // element to the running one, when that one's window already answers, and ends.
+  CreateMutexA(nullptr, FALSE, ONE_COPY);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    HWND running = nullptr;
+    EnumChildWindows(GetDesktopWindow(), FindRunningCopy, reinterpret_cast<LPARAM>(&running));
+    if (running && forPlugin) PostMessageA(running, app.showAgainMessage, reinterpret_cast<WPARAM>(plugin), pluginInstance);
+    return 0;
+  }
   ReadHeadlines();
   app.palette = MakePalette();
 
@@ -500,9 +562,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   if (!app.window) return 3;
   SetTimer(app.window, TICK_TIMER, TICK_MS, nullptr);
 
-  HWND plugin = nullptr;
-  LPARAM pluginInstance = 0;
-  if (ReadPluginArguments(GetCommandLineA(), &plugin, &pluginInstance) && IsWindow(plugin))
+  if (forPlugin && IsWindow(plugin))
     ShowInPlugin(plugin, pluginInstance);
   else
     ShowWindow(app.window, showCommand);

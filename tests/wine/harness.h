@@ -281,6 +281,10 @@ HWND StartStandIn(Child& child, const std::string& logPath, const std::string& o
                   const std::string& program = BinPath("nvr_standin.exe"));
 // Ends every stand-in that the test did not start itself (one that a deliverable launched).
 void EndLaunchedStandIns();
+// The window that answers "QuibWhoAmI" code 2 as the application, child windows included, or null.
+HWND FindApplication();
+// Ends the process of the application window found by FindApplication, if any.
+void EndApplication();
 
 // ---- The screen saver -------------------------------------------------------------------------
 extern const char SAVER_CLASS[];

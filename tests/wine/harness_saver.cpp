@@ -37,6 +37,30 @@ BOOL CALLBACK EndStandIn(HWND window, LPARAM) {
 
 void EndLaunchedStandIns() { EnumWindows(EndStandIn, 0); }
 
+namespace {
+BOOL CALLBACK MatchApplication(HWND window, LPARAM found) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(window, WhoAmIMessage(), WHOAMI_APP, 0, SMTO_ABORTIFHUNG, 1000, &answer) ||
+      answer != WHOAMI_APP)
+    return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+}  // namespace
+
+HWND FindApplication() {
+  HWND found = nullptr;
+  EnumChildWindows(GetDesktopWindow(), MatchApplication, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void EndApplication() {
+  HWND window = FindApplication();
+  DWORD pid = 0;
+  if (window) GetWindowThreadProcessId(window, &pid);
+  if (pid) EndProcess(pid);
+}
+
 const char SAVER_CLASS[] = "WindowsScreenSaverClass";
 
 std::string SaverPath() { return BinPath("nvrss32.scr"); }

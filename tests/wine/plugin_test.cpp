@@ -412,4 +412,41 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
     EXPECT_TRUE(host.Lines("MEMFREE unknown").empty());
   }
 }
+
+// The example applications, started by the plug-in: "PluginClosing" names no page element, so
+// each steps out and goes back only into an element that still lives. Another element going
+// first must not take the application out of its own; its own going must.
+TEST(Plugin, ExampleApplicationsLeaveOnlyTheirOwnPageElement) {
+  // The reference application is engaged once shown, so the second element keeps the
+  // placeholder; the minimal one is never engaged and moves to the element named last.
+  struct Row { const char* program; int own; } rows[] = {{"nvr_reference.exe", 0}, {"nvr_minimal.exe", 1}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.program);
+    harness::ScopedAppPath exe(harness::Quoted(harness::BinPath(r.program)));
+    Host host;
+    host.Ready(2);
+    HWND windows[2] = {host.Window(0, 0, 0, 200, 100), nullptr};
+    ASSERT_EQ(0, host.Do("setwindow 0 0"));
+    HWND app = nullptr;
+    ASSERT_TRUE(harness::WaitUntil([&] { return (app = harness::FindApplication()) && GetParent(app) == windows[0]; }, 10000))
+        << "not shown in the first element";
+    windows[1] = host.Window(1, 220, 0, 200, 100);
+    ASSERT_EQ(0, host.Do("setwindow 1 1"));
+    HWND own = windows[r.own];
+    ASSERT_TRUE(harness::WaitUntil([&] { return GetParent(app) == own; }, 5000));
+    EXPECT_EQ(0, host.Do("destroy " + std::to_string(1 - r.own)));
+    EXPECT_TRUE(harness::WaitUntil([&] { return GetParent(app) == own && IsWindowVisible(app); }, 5000))
+        << "left its own element when another one closed";
+    // Its own element goes; the window stays in this host, no longer the plug-in's. The
+    // application's look at it reaches the host's own procedure, and it stays out.
+    size_t looked = host.Lines("SAVED vscroll").size();
+    EXPECT_EQ(0, host.Do("destroy " + std::to_string(r.own)));
+    EXPECT_TRUE(harness::WaitUntil([&] { return host.Lines("SAVED vscroll").size() > looked; }, 5000));
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(app, harness::WhoAmIMessage(), WHOAMI_APP, 0, SMTO_ABORTIFHUNG, 2000, &answer);
+    EXPECT_EQ(nullptr, GetParent(app)) << "still in the element that went away";
+    EXPECT_EQ(app, harness::FindApplication()) << "one copy answers";
+    harness::EndApplication();
+  }
+}
 }  // namespace
