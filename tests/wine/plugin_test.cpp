@@ -430,7 +430,7 @@ TEST(Plugin, BusyStrangerDoesNotHoldAPaint) {
 
 // The application has the browser destroy the instance from inside its answer, as a browser may
 // while the plug-in waits: nothing more is done for that instance and its freed record is not
-// read (the host fills freed blocks with a pattern that faults when called).
+// used (the host aims every slot of a freed block at a trap that logs the call).
 TEST(Plugin, InstanceDestroyedDuringAWaitIsLeftAlone) {
   UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
   for (bool inPaint : {false, true}) {
@@ -451,6 +451,7 @@ TEST(Plugin, InstanceDestroyedDuringAWaitIsLeftAlone) {
     EXPECT_EQ("COMMANDED destroy 0 -> answered 0\n", Joined(app->Lines("COMMANDED")));
     EXPECT_TRUE(app->Lines("SHOWAGAIN").empty());
     EXPECT_EQ(1u, host.Lines("MEMFREE").size());
+    EXPECT_TRUE(host.Lines("UNEXPECTED").empty()) << Joined(host.Lines("UNEXPECTED"));
     EXPECT_EQ(0x5A5A, SendMessageA(window, whoAmI, WHOAMI_APP, 0)) << "the browser's procedure is back";
     EXPECT_EQ(reinterpret_cast<LRESULT>(window), host.Do("hwnd 0")) << "the host is alive";
   }

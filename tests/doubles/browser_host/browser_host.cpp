@@ -108,12 +108,20 @@ void* HostMemAlloc(uint32_t size) {
   return nullptr;
 }
 
+// What every slot of a freed block points to: a procedure taken from a freed record lands here.
+LRESULT CALLBACK FreedBlockTrap(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LogLine("UNEXPECTED call through a freed block, message %u", message);
+  return 0;
+}
+
 void HostMemFree(void* block) {
   for (int i = 0; i < MAX_BLOCKS; ++i) {
     if (!block || host.blocks[i] != block) continue;
-    // Filled with a pattern and never given back: a record read after its free reads the
-    // pattern, and a procedure address taken from it faults.
-    memset(block, 0xDD, HeapSize(GetProcessHeap(), 0, block));
+    // Never given back, and every pointer-sized slot aimed at the trap: a record used after its
+    // free is seen in the log.
+    void** slots = static_cast<void**>(block);
+    for (size_t n = HeapSize(GetProcessHeap(), 0, block) / sizeof(void*), k = 0; k < n; ++k)
+      slots[k] = reinterpret_cast<void*>(FreedBlockTrap);
     host.blocks[i] = nullptr;
     LogLine("MEMFREE");
     return;
