@@ -4,7 +4,7 @@
 #include "common/link_protocol.h"
 #include "plugin/plugin_state_win.h"
 
-PluginState pluginState = {nullptr};
+PluginState pluginState = {nullptr, nullptr, 0};
 
 namespace {
 
@@ -31,16 +31,32 @@ NPP AttachedInstance(HWND window) { return static_cast<NPP>(GetPropA(window, INS
 
 void DetachInstance(HWND window) { RemovePropA(window, INSTANCE_PROPERTY); }
 
+PluginInstanceData* WindowRecord(HWND window) {
+  NPP instance = AttachedInstance(window);
+  return instance ? static_cast<PluginInstanceData*>(instance->pdata) : nullptr;
+}
+
+NPNetscapeFuncs* BrowserFuncsReaching(size_t end) {
+  NPNetscapeFuncs* funcs = pluginState.browserFuncs;
+  // A refused table stays stored, but is called through only where it reaches.
+  return funcs && funcs->size >= end ? funcs : nullptr;
+}
+
+void ForgetStart(void) {
+  if (pluginState.startedProcess) CloseHandle(pluginState.startedProcess);
+  pluginState.startedProcess = nullptr;
+}
+
 void* AllocateFromBrowser(uint32_t size) {
   Trace("\n");
-  NPNetscapeFuncs* funcs = pluginState.browserFuncs;
-  // Without the browser's table there is no allocator: the allocation fails.
+  NPNetscapeFuncs* funcs = BrowserFuncsReaching(NP_FIELD_END(NPNetscapeFuncs, memalloc));
+  // Without the browser's allocator the allocation fails.
   return funcs && funcs->memalloc ? funcs->memalloc(size) : nullptr;
 }
 
 void FreeToBrowser(void* block) {
   Trace("\n");
-  NPNetscapeFuncs* funcs = pluginState.browserFuncs;
+  NPNetscapeFuncs* funcs = BrowserFuncsReaching(NP_FIELD_END(NPNetscapeFuncs, memfree));
   if (funcs && funcs->memfree) funcs->memfree(block);
 }
 
@@ -78,7 +94,9 @@ static NPError NPP_Destroy(NPP instance, NPSavedData** save) {
   }
   if (record) {
     HWND window = record->pluginWindow;
-    if (record->savedWndProc && window && IsWindow(window)) {
+    // Only a window that still names this instance is still ours: a handle of a window gone
+    // may already belong to another.
+    if (record->savedWndProc && window && AttachedInstance(window) == instance) {
       SetWindowLongPtrA(window, GWLP_WNDPROC, record->savedWndProc);
       DetachInstance(window);
     }
@@ -160,6 +178,7 @@ extern "C" NPError WINAPI NP_Shutdown(void) {
   Trace("NP_Shutdown\n");
   NPP_Shutdown();
   pluginState.browserFuncs = nullptr;
+  ForgetStart();
   return NPERR_NO_ERROR;
 }
 

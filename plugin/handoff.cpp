@@ -10,6 +10,12 @@ HandOffAction DecideHandOff(uint32_t appFound, uint32_t appInPluginWindow, uint3
   return (engagedReply & 0xFFFFu) != 0 ? HANDOFF_NOTHING : HANDOFF_SHOW_AGAIN;
 }
 
+uint32_t MayStartApplication(uint32_t startPending, uint32_t startTick, uint32_t now,
+                             uint32_t processEnded) {
+  if (!startPending || processEnded) return 1;
+  return now - startTick >= APP_APPEAR_LIMIT_MS ? 1 : 0;
+}
+
 uint32_t PaintsPlaceholder(uint32_t appFound, uint32_t appInPluginWindow, uint32_t engagedReply) {
   return NeedsEngagedQuery(appFound, appInPluginWindow) && engagedReply != 0 ? 1 : 0;
 }

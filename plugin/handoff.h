@@ -21,6 +21,16 @@ uint32_t NeedsEngagedQuery(uint32_t appFound, uint32_t appInPluginWindow);
 // NeedsEngagedQuery holds; only its low 16 bits count here.
 HandOffAction DecideHandOff(uint32_t appFound, uint32_t appInPluginWindow, uint32_t engagedReply);
 
+// How long a started application is given to show its window before a window change may start it
+// again: the time the screen saver waits for it.
+const uint32_t APP_APPEAR_LIMIT_MS = 20000;
+
+// Whether a window change that finds no application may start it: not while an earlier start
+// (startPending, made at startTick) is younger than APP_APPEAR_LIMIT_MS at now, unless the
+// process started then has ended. Millisecond ticks wrap at 2^32.
+uint32_t MayStartApplication(uint32_t startPending, uint32_t startTick, uint32_t now,
+                             uint32_t processEnded);
+
 // Whether a paint shows the placeholder: the application runs, is not inside this window, and
 // its engaged reply is nonzero in all 32 bits.
 uint32_t PaintsPlaceholder(uint32_t appFound, uint32_t appInPluginWindow, uint32_t engagedReply);

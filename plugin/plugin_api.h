@@ -172,28 +172,46 @@ typedef struct NPNetscapeFuncs {
   NPN_ReloadPluginsProc reloadplugins;
 } NPNetscapeFuncs;
 
-// How much of each table the plug-in needs: its own up to the end of `event`, the browser's
-// `size`, `version` and first twelve functions.
-const uint16_t PLUGIN_FUNCS_MIN_SIZE = 44;
-const uint16_t BROWSER_FUNCS_MIN_SIZE = 52;
+// Where a table must reach for the plug-in to use one of its fields: the end of that field.
+#define NP_FIELD_END(type, field) (offsetof(type, field) + sizeof(static_cast<type*>(nullptr)->field))
 
+// How much of each table the plug-in needs: its own up to the end of `event`, the browser's
+// `size`, `version` and first twelve functions. Derived from the layout, so each architecture
+// gets its own.
+const uint16_t PLUGIN_FUNCS_MIN_SIZE = NP_FIELD_END(NPPluginFuncs, event);
+const uint16_t BROWSER_FUNCS_MIN_SIZE = NP_FIELD_END(NPNetscapeFuncs, reloadplugins);
+
+// The layouts the browser builds its tables and records in, as published for each architecture.
 #if defined(__i386__) || defined(_M_IX86)
-// The 32-bit layout the browser builds its tables and records in.
 static_assert(sizeof(NPP_t) == 8, "NPP_t is two pointers");
 static_assert(offsetof(NPPluginFuncs, newp) == 4, "newp follows size and version");
 static_assert(offsetof(NPPluginFuncs, print) == 36, "print at 36");
-static_assert(offsetof(NPPluginFuncs, event) + sizeof(void*) == PLUGIN_FUNCS_MIN_SIZE,
-              "the plug-in table reaches the end of event at 44 bytes");
+static_assert(PLUGIN_FUNCS_MIN_SIZE == 44, "the plug-in table reaches the end of event at 44 bytes");
 static_assert(sizeof(NPPluginFuncs) == 60, "the whole plug-in table");
 static_assert(offsetof(NPNetscapeFuncs, status) == 28, "status at 28");
 static_assert(offsetof(NPNetscapeFuncs, memalloc) == 36, "memalloc at 36");
 static_assert(offsetof(NPNetscapeFuncs, memfree) == 40, "memfree at 40");
-static_assert(sizeof(NPNetscapeFuncs) == BROWSER_FUNCS_MIN_SIZE,
-              "size, version and twelve functions end at 52 bytes");
+static_assert(BROWSER_FUNCS_MIN_SIZE == 52, "size, version and twelve functions end at 52 bytes");
+static_assert(sizeof(NPNetscapeFuncs) == BROWSER_FUNCS_MIN_SIZE, "no padding behind the twelve");
 static_assert(sizeof(NPWindow) == 32, "NPWindow");
 static_assert(offsetof(NPPrint, print) == 4, "the print union follows the mode");
 static_assert(offsetof(NPFullPrint, pluginPrinted) == 0, "pluginPrinted first");
 static_assert(sizeof(NPStream) == 24, "NPStream");
+#elif defined(__x86_64__) || defined(_M_X64)
+static_assert(sizeof(NPP_t) == 16, "NPP_t is two pointers");
+static_assert(offsetof(NPPluginFuncs, newp) == 8, "newp after size, version and padding");
+static_assert(offsetof(NPPluginFuncs, print) == 72, "print at 72");
+static_assert(PLUGIN_FUNCS_MIN_SIZE == 88, "the plug-in table reaches the end of event at 88 bytes");
+static_assert(sizeof(NPPluginFuncs) == 120, "the whole plug-in table");
+static_assert(offsetof(NPNetscapeFuncs, status) == 56, "status at 56");
+static_assert(offsetof(NPNetscapeFuncs, memalloc) == 72, "memalloc at 72");
+static_assert(offsetof(NPNetscapeFuncs, memfree) == 80, "memfree at 80");
+static_assert(BROWSER_FUNCS_MIN_SIZE == 104, "size, version and twelve functions end at 104 bytes");
+static_assert(sizeof(NPNetscapeFuncs) == BROWSER_FUNCS_MIN_SIZE, "no padding behind the twelve");
+static_assert(sizeof(NPWindow) == 40, "NPWindow");
+static_assert(offsetof(NPPrint, print) == 8, "the print union is pointer-aligned after the mode");
+static_assert(offsetof(NPFullPrint, pluginPrinted) == 0, "pluginPrinted first");
+static_assert(sizeof(NPStream) == 40, "NPStream");
 #endif
 
 #endif

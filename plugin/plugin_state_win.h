@@ -16,6 +16,10 @@ struct PluginInstanceData {
 // (AttachInstance below), so no window is ever served with another instance's record.
 struct PluginState {
   NPNetscapeFuncs* browserFuncs;  // from NP_Initialize, as soon as it is non-null
+  // The application process the plug-in started last, while its window has not been found: a
+  // page of several elements starts the application once (see MayStartApplication).
+  HANDLE startedProcess;
+  DWORD startTick;                // when it was started
 };
 
 extern PluginState pluginState;
@@ -30,12 +34,23 @@ const UINT APP_CLOSING_TIMEOUT_MS = 1000;  // "PluginClosing"
 LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
                           UINT timeoutMs);
 
+// The browser's table when it is stored and reaches at least to end, else null: a table too short
+// for a function counts as absent for it.
+NPNetscapeFuncs* BrowserFuncsReaching(size_t end);
+
+// Forgets the start in progress: the application was found, or the module ends.
+void ForgetStart(void);
+
 // Each subclassed window names its own instance, so that several instances live side by side
 // and a destroyed one is never reached: a window property set when the window is subclassed and
 // removed when its procedure is put back.
 void AttachInstance(HWND window, NPP instance);
 NPP AttachedInstance(HWND window);
 void DetachInstance(HWND window);
+// The record of the instance the window names, or null when the window is no longer the
+// plug-in's: looked up again after every send that may wait, as the browser may destroy the
+// instance meanwhile.
+PluginInstanceData* WindowRecord(HWND window);
 
 // The browser's allocator, with the trace line written before each call.
 void* AllocateFromBrowser(uint32_t size);

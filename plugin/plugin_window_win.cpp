@@ -45,8 +45,9 @@ void PaintPlaceholder(HWND window, HWND application) {
   PatBlt(dc, client.left, client.top, client.right + 1, client.bottom + 1, BLACKNESS);
   HPALETTE palette = reinterpret_cast<HPALETTE>(
       SendToApplication(application, LM_GETPALETTE, 0, 0, APP_QUERY_TIMEOUT_MS));
-  // Loaded by name for a handle to its own resources, and let go at once.
-  HMODULE module = LoadLibraryA(MODULE_NAME);
+  // Loaded by name for a handle to its own resources, and let go at once; not drawn at all when
+  // the instance was destroyed while the application was asked.
+  HMODULE module = WindowRecord(window) ? LoadLibraryA(MODULE_NAME) : nullptr;
   if (module) {
     HBITMAP bitmap = LoadResourceBitmap(module, IDB_PLACEHOLDER, palette);
     FreeLibrary(module);
@@ -91,17 +92,23 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     if (wParam != WHOAMI_STATUSTEXT) return PassOn(record, window, message, wParam, lParam);
     char text[STATUS_TEXT_SIZE];
     GetWindowTextA(window, text, sizeof text);
-    NPNetscapeFuncs* funcs = pluginState.browserFuncs;
+    NPNetscapeFuncs* funcs = BrowserFuncsReaching(NP_FIELD_END(NPNetscapeFuncs, status));
     if (funcs && funcs->status) funcs->status(instance, text);
     return 0;
   }
+  // After each search and send below, which wait on other programs, the record is looked up
+  // again: the browser may have destroyed the instance meanwhile, and then nothing more is done.
   switch (message) {
     case WM_ERASEBKGND:
       return 1;  // the paint covers the whole area
     case WM_HSCROLL:
     case WM_VSCROLL: {
       HWND application = FindMainApplication();
-      if (!application) break;
+      if (!application) {
+        record = WindowRecord(window);
+        if (!record) return 0;
+        break;
+      }
       UINT passed = message == WM_HSCROLL ? LM_PLUGINHSCROLL : LM_PLUGINVSCROLL;
       return SendToApplication(application, passed, wParam, lParam, APP_QUERY_TIMEOUT_MS);
     }
@@ -113,10 +120,16 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       if (NeedsEngagedQuery(appFound, appInWindow))
         engaged = static_cast<uint32_t>(
             SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
+      record = WindowRecord(window);
+      if (!record) return 0;
       if (!PaintsPlaceholder(appFound, appInWindow, engaged)) break;
       PaintPlaceholder(window, application);
       return 0;
     }
+    case WM_NCDESTROY:
+      // The window goes before its instance: nothing of the plug-in stays on it.
+      DetachInstance(window);
+      break;
   }
   return PassOn(record, window, message, wParam, lParam);
 }

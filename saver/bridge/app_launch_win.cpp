@@ -81,7 +81,8 @@ HPALETTE AskApplicationPalette(void) {
 
 DWORD FindOrLaunchMainApplication(void) {
   bridgeState.appStoppedAnswering = 0;
-  bridgeState.appWindow = FindMainApplication();
+  // A running application that is only busy is waited for, never launched a second time.
+  bridgeState.appWindow = FindMainApplicationBeforeStart();
   if (!bridgeState.appWindow) {
     char commandLine[APP_PATH_SIZE];
     GetProfileStringA(APP_PROFILE_SECTION, APP_PROFILE_KEY, APP_DEFAULT_PATH, commandLine,

@@ -30,6 +30,25 @@ TEST(HandOff, DecisionTable) {
   }
 }
 
+TEST(HandOff, OneStartUntilTheApplicationHadTimeToAppear) {
+  // start pending, started at, now, its process ended -> may start again?
+  struct Row { uint32_t pending, startTick, now, ended, mayStart; } rows[] = {
+      {0, 0, 0, 0, 1},
+      {1, 1000, 1000, 0, 0},
+      {1, 1000, 20999, 0, 0},
+      {1, 1000, 21000, 0, 1},
+      {1, 1000, 1500, 1, 1},              // the started process has ended
+      // Across the wrap of the tick count: 4096 ms before it, then 19999 and 20000 ms after the start.
+      {1, 0xFFFFF000u, 19999 - 0x1000, 0, 0},
+      {1, 0xFFFFF000u, 20000 - 0x1000, 0, 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << "pending " << r.pending << " at " << r.startTick << " now "
+                                      << r.now << " ended " << r.ended);
+    EXPECT_EQ(r.mayStart, MayStartApplication(r.pending, r.startTick, r.now, r.ended));
+  }
+}
+
 TEST(Placeholder, CentredAndCutEquallyInSmallerWindows) {
   struct Row { int32_t left, top, right, bottom, x, y; } rows[] = {
       {0, 0, 400, 200, -50, -35},  // cut on all four sides

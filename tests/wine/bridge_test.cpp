@@ -190,15 +190,27 @@ TEST(Search, FirstWindowAnsweringExactlyTwoWins) {
   }
 }
 
+// Also when the application is busy (alive, answering nothing) for 3 s as the saver starts: it
+// is waited for, not launched a second time.
 TEST(Search, ARunningApplicationIsUsedWithoutReadingOrLaunching) {
-  TempFile launchedLog("rnl");
-  ScopedAppPath path(StandInCommand(launchedLog.path));
-  HostedSaver s;
-  ASSERT_TRUE(s.Start());
-  // A launch would have started a process before the notice; whether it has written its log
-  // yet or not, it is there as the saver's child.
-  EXPECT_EQ(0u, ProcessesStartedBy(s.saver.Pid()).size()) << "the saver started a program";
-  EXPECT_EQ(0u, ReadLines(launchedLog.path).size());
+  for (DWORD busyMs : {0, 3000}) {
+    SCOPED_TRACE("busy for " + std::to_string(busyMs) + " ms");
+    TempFile launchedLog("rnl"), log("rna");
+    ScopedAppPath path(StandInCommand(launchedLog.path));
+    Child app, saver;
+    HWND appWindow = StartStandIn(app, log.path);
+    ASSERT_TRUE(appWindow);
+    if (busyMs) {
+      PostMessageA(appWindow, WM_APP + 3, busyMs, 0);  // the stand-in's busy spell
+      ASSERT_TRUE(WaitForLines(log.path, "BUSY", 1, 10000));
+    }
+    ASSERT_TRUE(StartSaver(saver));
+    ASSERT_TRUE(WaitForLines(log.path, "STARTED", 1, 15000));
+    // A launch would have started a process before the notice; whether it has written its log
+    // yet or not, it is there as the saver's child.
+    EXPECT_EQ(0u, ProcessesStartedBy(saver.Pid()).size()) << "the saver started a program";
+    EXPECT_EQ(0u, ReadLines(launchedLog.path).size());
+  }
 }
 
 // The saver launches the stand-in named in win.ini under the given Windows version and the

@@ -3,16 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/app_search_win.h"
 #include "common/link_protocol.h"
 #include "harness.h"
+#include "plugin/plugin_api.h"
 
 namespace {
 
 const LRESULT NO_REPLY = -9999;
+const std::string PLUGIN_TABLE_SIZE = std::to_string(sizeof(NPPluginFuncs));
+const std::string BROWSER_TABLE_SIZE = std::to_string(BROWSER_FUNCS_MIN_SIZE);
+// The stand-in is made busy for wParam milliseconds by this message.
+const UINT STANDIN_BUSY = WM_APP + 3;
 
 // The browser-like host with NPNVR.DLL loaded, steered by commands; ended with the record.
 class Host {
@@ -45,8 +52,8 @@ class Host {
   }
   // A ready instance: tables exchanged, the instance made.
   void Ready(int instances) {
-    ASSERT_EQ(0, Do("entry 60"));
-    ASSERT_EQ(0, Do("init 52 0x0013"));
+    ASSERT_EQ(0, Do("entry " + PLUGIN_TABLE_SIZE));
+    ASSERT_EQ(0, Do("init " + BROWSER_TABLE_SIZE + " 0x0013"));
     for (int i = 0; i < instances; ++i) ASSERT_EQ(0, Do("new " + std::to_string(i)));
   }
   // Instance id's plug-in window, made at x, y of the page (the page fills the screen's corner).
@@ -131,23 +138,46 @@ TEST(Plugin, RegistersFromItsVersionResourceAndExchangesTables) {
             "REGISTER ProductName=The Nuvora Network\nREGISTER FileVersion=1.4.522\n"
             "REGISTER ProductVersion=1.4.522\nREGISTER version=1.4.0.522\n",
             Joined(host.Lines("REGISTER")));
-  // Plug-in table: 43 bytes is refused untouched, 44 is filled and nothing behind event changes.
-  EXPECT_EQ(3, host.Do("entry 43"));
-  EXPECT_EQ(0, host.Do("entry 44"));
-  EXPECT_EQ("ENTRY result=3 size=43 version=cccc functions=0 event=untouched changedBehindEvent=0\n"
-            "ENTRY result=0 size=44 version=6 functions=9 event=null changedBehindEvent=0\n",
+  // Plug-in table: one byte short of the end of event (44 bytes for i686, 88 for x86_64) is
+  // refused untouched; up to it, it is filled and nothing behind event changes.
+  std::string enough = std::to_string(PLUGIN_FUNCS_MIN_SIZE), shorter = std::to_string(PLUGIN_FUNCS_MIN_SIZE - 1);
+  EXPECT_EQ(3, host.Do("entry " + shorter));
+  EXPECT_EQ(0, host.Do("entry " + enough));
+  EXPECT_EQ("ENTRY result=3 size=" + shorter + " version=cccc functions=0 event=untouched changedBehindEvent=0\n"
+            "ENTRY result=0 size=" + enough + " version=6 functions=9 event=null changedBehindEvent=0\n",
             Joined(host.Lines("ENTRY")));
-  // Browser table: major version 1 and 51 bytes are refused, yet the table is kept: the next
-  // instance allocates through it.
-  struct Row { const char* command; LRESULT expected; } rows[] = {
-      {"init 52 0x100", 8}, {"init 51 0x0", 3}, {"init 52 0x0", 0}, {"init 52 0x00ff", 0},
+  // Browser table (52 bytes for i686, 104 for x86_64): major version 1 and one byte short are
+  // refused, yet the table is kept: the next instance allocates through it.
+  std::string full = BROWSER_TABLE_SIZE, shortTable = std::to_string(BROWSER_FUNCS_MIN_SIZE - 1);
+  struct Row { std::string command; LRESULT expected; } rows[] = {
+      {"init " + full + " 0x100", 8}, {"init " + shortTable + " 0x0", 3}, {"init " + full + " 0x0", 0},
+      {"init " + full + " 0x00ff", 0},
   };
   for (const Row& r : rows) EXPECT_EQ(r.expected, host.Do(r.command)) << r.command;
   EXPECT_EQ(0, host.Do("shutdown"));  // forgets the table
-  EXPECT_EQ(8, host.Do("init 52 0x100"));
+  EXPECT_EQ(8, host.Do("init " + full + " 0x100"));
   EXPECT_EQ(0, host.Do("new 0"));
   EXPECT_EQ(1u, host.Lines("MEMALLOC 8").size() + host.Lines("MEMALLOC 16").size());
   EXPECT_EQ(0, host.Do("shutdown"));
+}
+
+// A refused browser table stays stored, but a function it does not reach counts as absent.
+TEST(Plugin, RefusedTableIsCalledOnlyWhereItReaches) {
+  Host host;
+  host.Ready(1);
+  HWND window = host.Window(0, 0, 0, 100, 100);
+  ASSERT_EQ(0, host.Do("setwindow 0 0"));
+  auto shortOf = [](size_t end) { return "init " + std::to_string(end - 1) + " 0x0"; };
+  ASSERT_EQ(3, host.Do(shortOf(NP_FIELD_END(NPNetscapeFuncs, status))));
+  host.Do("text 0 status");
+  EXPECT_EQ(0, SendMessageA(window, RegisterWindowMessageA(QUIB_WHOAMI_NAME), WHOAMI_STATUSTEXT, 0));
+  EXPECT_TRUE(host.Lines("STATUS").empty());
+  ASSERT_EQ(3, host.Do(shortOf(NP_FIELD_END(NPNetscapeFuncs, memfree))));
+  EXPECT_EQ(0, host.Do("destroy 0"));
+  EXPECT_TRUE(host.Lines("MEMFREE").empty());
+  ASSERT_EQ(3, host.Do(shortOf(NP_FIELD_END(NPNetscapeFuncs, memalloc))));
+  EXPECT_EQ(5, host.Do("new 1"));
+  EXPECT_EQ(1u, host.Lines("MEMALLOC").size()) << "only instance 0's record came from the browser";
 }
 
 TEST(Plugin, InstancesStreamsAndArgumentsTheBrowserMayGetWrong) {
@@ -185,6 +215,7 @@ TEST(Plugin, TraceAsADebuggingParentSeesIt) {
     host.Do("setwindow 0 0");
     host.Do("stream 0");
     host.Do("print 0 full");
+    host.Do("nullinstance");  // each line comes before the argument that is refused
     host.Do("destroy 0");
     host.Do("shutdown");
     PostMessageA(host.page(), WM_CLOSE, 0, 0);
@@ -193,7 +224,8 @@ TEST(Plugin, TraceAsADebuggingParentSeesIt) {
   }
   EXPECT_EQ("NP_GetEntryPoints\\n\nNP_Initialize\\n\nNPP_Initialize\\n\nNPP_New\\n\n\\n\n"
             "NPP_SetWindow\\n\nNPP_NewStream\\n\nNPP_StreamAsFile\\n\nNPP_DestroyStream\\n\n"
-            "NPP_Print\\n\nNPP_Destroy\\n\n\\n\nNP_Shutdown\\n\nNPP_Shutdown\\n\n",
+            "NPP_Print\\n\nNPP_New\\n\nNPP_Destroy\\n\nNPP_SetWindow\\n\nNPP_NewStream\\n\n"
+            "NPP_DestroyStream\\n\nNPP_Print\\n\nNPP_Destroy\\n\n\\n\nNP_Shutdown\\n\nNPP_Shutdown\\n\n",
             Joined(trace));
 }
 
@@ -208,11 +240,45 @@ TEST(Plugin, StartsTheApplicationWhenNoneRuns) {
   ASSERT_EQ(0, host.Do("setwindow 1 1"));
   std::string instance = host.Lines("NEW 1")[0].substr(host.Lines("NEW 1")[0].find("instance=") + 9);
   ASSERT_EQ('-', instance[0]) << "the high instance prints negative: " << instance;
-  ASSERT_TRUE(harness::WaitForLines(launched.path, "START", 1, 10000));
+  // Started without waiting for it: its window, which lets the test end it, comes later.
+  ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000));
   std::string start = harness::LinesStartingWith(launched.path, "START")[0];
   std::string tail = " PLUGIN " + std::to_string(reinterpret_cast<INT_PTR>(window)) + " " + instance;
   EXPECT_EQ(tail, start.substr(start.size() - tail.size())) << start;
+  std::vector<std::string> startup = harness::LinesStartingWith(launched.path, "STARTUPINFO");
+  ASSERT_FALSE(startup.empty());
+  EXPECT_EQ(0u, startup[0].find("STARTUPINFO flags=1 show=9 ")) << "started restored: " << startup[0];
   harness::EndLaunchedStandIns();
+}
+
+// A page of several elements starts the application once, and the others wait for it while it
+// is slow to show its window; a start whose process has ended is made again.
+TEST(Plugin, StartsTheApplicationOncePerPage) {
+  for (const char* options : {"--late 2000", "--quit"}) {
+    SCOPED_TRACE(options);
+    harness::TempFile launched("npo");
+    harness::ScopedAppPath exe(harness::StandInCommand(launched.path, options));
+    Host host;
+    host.Ready(4);
+    for (int i = 0; i < 4; ++i) {
+      host.Window(i, i * 110, 0, 100, 100);
+      ASSERT_EQ(0, host.Do("setwindow " + std::to_string(i) + " " + std::to_string(i)));
+    }
+    if (strcmp(options, "--quit") == 0) {
+      // Each window change after the process ended starts it anew.
+      EXPECT_TRUE(harness::WaitUntil([&] {
+        host.Do("setwindow 1 1");
+        return harness::LinesStartingWith(launched.path, "START ").size() >= 2;
+      }, 10000));
+      continue;
+    }
+    // By the time the window shows, every further start would have written its START line.
+    ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000));
+    size_t starts = harness::LinesStartingWith(launched.path, "START ").size();
+    EXPECT_EQ(1u, starts);
+    harness::WaitForLines(launched.path, "WINDOW", starts);  // each copy can be ended by its window
+    harness::EndLaunchedStandIns();
+  }
 }
 
 // Without an Exe entry the default path is started; the stand-in copied there logs where the
@@ -228,7 +294,7 @@ TEST(Plugin, StartsTheDefaultPathWithoutAnExeEntry) {
     host.Ready(1);
     HWND window = host.Window(0, 0, 0, 100, 100);
     ASSERT_EQ(0, host.Do("setwindow 0 0"));
-    ASSERT_TRUE(harness::WaitForLines(launched.path, "START", 1, 10000));
+    ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000));
     std::string start = harness::LinesStartingWith(launched.path, "START")[0];
     EXPECT_NE(std::string::npos, start.find("c:\\nvr\\nvr.exe PLUGIN " +
                                             std::to_string(reinterpret_cast<INT_PTR>(window)) + " "))
@@ -269,7 +335,7 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
     EXPECT_EQ(1, host.Do("print 3 full"));
     EXPECT_EQ(0, host.Do("print 0 embed")) << "an embedded print request is left untouched";
     ASSERT_TRUE(app.WaitFor("PRINT"));
-    EXPECT_EQ(1u, app.Lines("PRINT").size());
+    EXPECT_EQ("PRINT 0 0\n", Joined(app.Lines("PRINT")));
     EXPECT_EQ(r.asked ? 2u : 0u, app.Lines("QUERYENGAGED").size());
     std::vector<std::string> shown = app.Lines("SHOWAGAIN");
     std::string instance = host.Lines("NEW 0")[0].substr(host.Lines("NEW 0")[0].find("instance=") + 9);
@@ -289,48 +355,146 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
   }
 }
 
-// A hung application neither freezes the browser nor counts as running: it is started anew.
-TEST(Plugin, HungApplicationDoesNotHoldTheBrowser) {
-  App app;
-  ASSERT_TRUE(app.window);
-  harness::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
-  PostMessageA(app.window, WM_APP + 1, 0, 0);  // the stand-in stops pumping
-  ASSERT_TRUE(app.WaitFor("HANG"));
+// What a hang may cost the browser at one call: the probe of the known window, then a bounded
+// send or the second look before a start.
+const DWORD HOLD_LIMIT_MS = APP_PROBE_TIMEOUT_MS + APP_BUSY_WAIT_MS + 2000;
+
+// The host command's result and how long it held the browser, in milliseconds.
+LRESULT Timed(Host& host, const std::string& command, DWORD* heldMs) {
+  DWORD begin = GetTickCount();
+  LRESULT result = host.Do(command);
+  *heldMs = GetTickCount() - begin;
+  return result;
+}
+
+// An application busy for 3 s is waited for and never started a second time. One that hangs
+// (at the palette request of a placeholder paint) holds the browser no more than a few seconds
+// at each call, and once the platform counts it hung it is taken for absent and started anew.
+TEST(Plugin, BusyApplicationIsWaitedForAHungOneHoldsNothing) {
+  typedef BOOL(WINAPI * IsHungProc)(HWND);
+  IsHungProc isHung = reinterpret_cast<IsHungProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "IsHungAppWindow")));
+  ASSERT_TRUE(isHung);
+  for (bool hang : {false, true}) {
+    SCOPED_TRACE(hang ? "hung" : "busy for 3 s");
+    harness::TempFile launched("npb");
+    harness::ScopedAppPath exe(harness::StandInCommand(launched.path));
+    App app(hang ? "--reply 3174=1 --hang-on 2724" : "");
+    ASSERT_TRUE(app.window);
+    Host host;
+    host.Ready(1);
+    HWND window = host.Window(0, 0, 0, 100, 100);
+    DWORD held = 0;
+    if (!hang) {
+      PostMessageA(app.window, STANDIN_BUSY, 3000, 0);
+      ASSERT_TRUE(app.WaitFor("BUSY"));
+      EXPECT_EQ(0, Timed(host, "setwindow 0 0", &held));
+      EXPECT_LT(held, HOLD_LIMIT_MS);
+      EXPECT_TRUE(app.WaitFor("SHOWAGAIN"));
+      EXPECT_TRUE(harness::ReadLines(launched.path).empty()) << "a second copy was started";
+      continue;
+    }
+    EXPECT_EQ(0, host.Do("setwindow 0 0"));  // engaged: nothing is posted
+    EXPECT_LE(0, Timed(host, "paint 0", &held));
+    EXPECT_LT(held, HOLD_LIMIT_MS) << "paint";
+    ASSERT_TRUE(app.WaitFor("HANG"));
+    DWORD begin = GetTickCount();
+    EXPECT_EQ(0, SendMessageA(window, WM_VSCROLL, 5, 0));
+    EXPECT_LT(GetTickCount() - begin, HOLD_LIMIT_MS) << "scroll";
+    ASSERT_TRUE(harness::WaitUntil([&] { return isHung(app.window) != FALSE; }, 15000));
+    EXPECT_EQ(0, Timed(host, "setwindow 0 0", &held));
+    EXPECT_LT(held, HOLD_LIMIT_MS) << "window change";
+    EXPECT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000)) << "not started anew";
+    EXPECT_EQ(0, Timed(host, "destroy 0", &held));
+    EXPECT_LT(held, HOLD_LIMIT_MS) << "destroy";
+    harness::EndLaunchedStandIns();
+  }
+}
+
+// Once found, the application's window is asked alone: a busy window of another program, which
+// comes first in the enumeration, costs a paint nothing.
+TEST(Plugin, BusyStrangerDoesNotHoldAPaint) {
+  App app("--reply 3174=1");
   Host host;
   host.Ready(1);
   host.Window(0, 0, 0, 100, 100);
-  EXPECT_EQ(0, host.Do("setwindow 0 0"));
-  EXPECT_EQ(0, host.Do("destroy 0"));
-  EXPECT_TRUE(app.Lines("QUERYENGAGED").empty());
+  ASSERT_EQ(0, host.Do("setwindow 0 0"));
+  App stranger("--whoami 0");
+  ASSERT_TRUE(stranger.window);
+  PostMessageA(stranger.window, STANDIN_BUSY, 3000, 0);
+  ASSERT_TRUE(stranger.WaitFor("BUSY"));
+  LRESULT us = host.Do("paint 0");
+  EXPECT_GE(us, 0);
+  EXPECT_LT(us, static_cast<LRESULT>(APP_PROBE_TIMEOUT_MS) * 1000) << "the paint waited on the stranger";
+  EXPECT_TRUE(stranger.Lines("AWAKE").empty());
+  EXPECT_EQ(2u, app.Lines("QUERYENGAGED").size()) << "the placeholder was not asked for";
 }
-// The placeholder while the application is engaged elsewhere (all 32 bits of its reply count):
-// black, the logo centred and cut equally; otherwise the browser's own painting.
+
+// The application has the browser destroy the instance from inside its answer, as a browser may
+// while the plug-in waits: nothing more is done for that instance and its freed record is not
+// used (the host aims every slot of a freed block at a trap that logs the call).
+TEST(Plugin, InstanceDestroyedDuringAWaitIsLeftAlone) {
+  UINT whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
+  for (bool inPaint : {false, true}) {
+    SCOPED_TRACE(inPaint ? "during a paint" : "during a window change");
+    harness::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
+    Host host;
+    host.Ready(1);
+    HWND window = host.Window(0, 0, 0, 100, 100);
+    std::unique_ptr<App> app;
+    const char* options = "--reply 3174=0 --command-on \"3174=destroy 0\"";
+    if (!inPaint) app.reset(new App(options));
+    EXPECT_EQ(0, host.Do("setwindow 0 0"));
+    if (inPaint) {
+      app.reset(new App(options));
+      EXPECT_LE(0, host.Do("paint 0"));
+    }
+    ASSERT_TRUE(app->WaitFor("COMMANDED"));
+    EXPECT_EQ("COMMANDED destroy 0 -> answered 0\n", Joined(app->Lines("COMMANDED")));
+    EXPECT_TRUE(app->Lines("SHOWAGAIN").empty());
+    EXPECT_EQ(1u, host.Lines("MEMFREE").size());
+    EXPECT_TRUE(host.Lines("UNEXPECTED").empty()) << Joined(host.Lines("UNEXPECTED"));
+    EXPECT_EQ(0x5A5A, SendMessageA(window, whoAmI, WHOAMI_APP, 0)) << "the browser's procedure is back";
+    EXPECT_EQ(reinterpret_cast<LRESULT>(window), host.Do("hwnd 0")) << "the host is alive";
+  }
+}
+
+// The placeholder while the application is engaged elsewhere (all 32 bits of its reply count)
+// and not shown inside this window: black, the logo centred and cut equally, made under the
+// application's palette when it has one; otherwise the browser's own painting.
 TEST(Plugin, PaintsThePlaceholderWhileTheApplicationIsEngaged) {
   Logo logo;
   ASSERT_EQ(500, logo.width);
-  struct Row { const char* reply; bool placeholder; } rows[] = {
-      {"1", true}, {"0x10000", true}, {"0", false}, {nullptr, false},
+  struct Row { const char* options; bool inside, placeholder; } rows[] = {
+      {"--reply 3174=1", false, true}, {"--reply 3174=0x10000 --palette", false, true},
+      {"--reply 3174=0", false, false}, {"--reply 3174=1", true, false}, {nullptr, false, false},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.reply ? std::string("engaged reply ") + r.reply : std::string("no application"));
+    SCOPED_TRACE(r.options ? std::string(r.options) + (r.inside ? ", inside" : "") : std::string("no application"));
     harness::ScopedAppPath exe("c:\\no-such-folder\\nvr.exe");
-    std::unique_ptr<App> app(r.reply ? new App(std::string("--reply 3174=") + r.reply) : nullptr);
+    std::unique_ptr<App> app(r.options ? new App(r.options) : nullptr);
     Host host;
-    host.Ready(2);
-    // Cut on all four sides, and one pixel short of the image's width: both start at the offsets.
+    host.Ready(3);
+    // Cut on all four sides, one pixel short of the image's width, and larger than the image
+    // (a black margin all round).
     struct Place { int x, y, width, height, originX, originY; } places[] = {
-        {0, 0, 400, 200, -50, -35}, {0, 250, 499, 270, 0, 0}};
-    for (int i = 0; i < 2; ++i) {
+        {0, 0, 400, 200, -50, -35}, {410, 0, 499, 270, 0, 0}, {0, 280, 600, 400, 50, 65}};
+    for (int i = 0; i < 3; ++i) {
       const Place& p = places[i];
       HWND window = host.Window(i, p.x, p.y, p.width, p.height);
       host.Do("setwindow " + std::to_string(i) + " " + std::to_string(i));
       size_t erased = host.Lines("SAVED erase").size(), painted = host.Lines("SAVED paint").size();
+      if (r.inside) {
+        SetWindowLongA(app->window, GWL_STYLE, WS_CHILD | WS_VISIBLE);
+        SetParent(app->window, window);
+      }
       RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
       // The placeholder turns the browser's green black; the browser's own paint is logged.
       EXPECT_TRUE(harness::WaitUntil([&] {
         return r.placeholder ? ScreenPixels(p.x, p.y, 1, 1)[0] == 0 : host.Lines("SAVED paint").size() > painted;
       }, 5000));
       EXPECT_EQ(erased, host.Lines("SAVED erase").size()) << "background erasing is the plug-in's own";
+      if (r.inside) SetParent(app->window, nullptr);
       if (!r.placeholder) continue;
       // The middle row and column, pixel for pixel against the logo at the expected origin.
       std::vector<DWORD> row = ScreenPixels(p.x, p.y + p.height / 2, p.width, 1);
@@ -340,7 +504,9 @@ TEST(Plugin, PaintsThePlaceholderWhileTheApplicationIsEngaged) {
       for (int y = 0; y < p.height; ++y) wrong += column[y] != logo.At(p.width / 2 - p.originX, y - p.originY);
       EXPECT_EQ(0, wrong) << "window " << i;
     }
-    // NVR_KEEP_SHOTS names a bitmap file for a picture of the page with both placeholders.
+    if (r.placeholder && strstr(r.options, "--palette"))
+      EXPECT_EQ(3u, app->Lines("PALETTE").size()) << "the palette is asked at each placeholder paint";
+    // NVR_KEEP_SHOTS names a bitmap file for a picture of the page with the placeholders.
     if (r.placeholder && getenv("NVR_KEEP_SHOTS")) host.Do(std::string("shot ") + getenv("NVR_KEEP_SHOTS"));
   }
 }
@@ -388,7 +554,7 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
     }
     ASSERT_TRUE(app.WaitFor("SHOWAGAIN", 3));
     for (int id : {first, 1 - first}) EXPECT_EQ(0, host.Do("destroy " + std::to_string(id)));
-    EXPECT_EQ(2u, app.Lines("CLOSING").size());
+    EXPECT_EQ("CLOSING 0 0\nCLOSING 0 0\n", Joined(app.Lines("CLOSING")));
     std::vector<std::string> status = host.Lines("STATUS");
     ASSERT_FALSE(status.empty()) << "the application's question during PluginClosing went unanswered";
     EXPECT_EQ("STATUS instance=0 length=6 text=page 0", status[0]);
@@ -400,8 +566,10 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
     SendMessageA(windows[2], whoAmI, WHOAMI_STATUSTEXT, 0);
     EXPECT_EQ(before + 2, host.Lines("SAVED whoami 4").size());
     EXPECT_EQ("STATUS instance=2 length=6 text=page 2", host.Lines("STATUS").back());
-    // A window gone before its instance, and an instance that never had one.
+    // A window gone before its instance, and an instance that never had one. The window keeps
+    // nothing of the plug-in's.
     EXPECT_EQ(0, host.Do("destroywindow 2"));
+    EXPECT_EQ("SAVED ncdestroy property=gone\n", Joined(host.Lines("SAVED ncdestroy")));
     EXPECT_EQ(0, host.Do("destroy 2"));
     EXPECT_EQ(0, host.Do("destroy 3"));
     host.Do("failalloc 1");

@@ -22,6 +22,7 @@
 //   destroy ID                    NPP_Destroy
 //   text ID TEXT                  the plug-in window's text
 //   hwnd ID                       answers the plug-in window's handle
+//   paint ID                      the plug-in window painted at once; answers the microseconds
 //   shot PATH                     the page window's pixels into a bitmap file
 #include <windows.h>
 
@@ -107,10 +108,20 @@ void* HostMemAlloc(uint32_t size) {
   return nullptr;
 }
 
+// What every slot of a freed block points to: a procedure taken from a freed record lands here.
+LRESULT CALLBACK FreedBlockTrap(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LogLine("UNEXPECTED call through a freed block, message %u", message);
+  return 0;
+}
+
 void HostMemFree(void* block) {
   for (int i = 0; i < MAX_BLOCKS; ++i) {
     if (!block || host.blocks[i] != block) continue;
-    HeapFree(GetProcessHeap(), 0, block);
+    // Never given back, and every pointer-sized slot aimed at the trap: a record used after its
+    // free is seen in the log.
+    void** slots = static_cast<void**>(block);
+    for (size_t n = HeapSize(GetProcessHeap(), 0, block) / sizeof(void*), k = 0; k < n; ++k)
+      slots[k] = reinterpret_cast<void*>(FreedBlockTrap);
     host.blocks[i] = nullptr;
     LogLine("MEMFREE");
     return;
@@ -193,6 +204,10 @@ LRESULT CALLBACK PluginChildProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_ERASEBKGND:
       LogLine("SAVED erase");
       return 0;
+    case WM_NCDESTROY:
+      // The plug-in's last message to the window came before this one.
+      LogLine("SAVED ncdestroy property=%s", GetPropA(window, "NPNVR.Instance") ? "left" : "gone");
+      break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -333,6 +348,18 @@ LRESULT Screenshot(const char* path) {
   return result;
 }
 
+// Paints the window at once, as the browser does when a page scrolls; the time it took in
+// microseconds.
+LRESULT Paint(HWND window) {
+  LARGE_INTEGER frequency, begin, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  if (!RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW))
+    return BAD_COMMAND;
+  QueryPerformanceCounter(&end);
+  return static_cast<LRESULT>((end.QuadPart - begin.QuadPart) * 1000000 / frequency.QuadPart);
+}
+
 LRESULT RunCommand(char* text) {
   char verb[32] = "";
   int a = 0, b = 0, c = 0, d = 0, e = 0;
@@ -371,6 +398,7 @@ LRESULT RunCommand(char* text) {
     return SetWindowTextA(host.windows[a], rest ? rest + 1 : "") ? 0 : BAD_COMMAND;
   }
   if (strcmp(verb, "hwnd") == 0) return reinterpret_cast<LRESULT>(host.windows[a]);
+  if (strcmp(verb, "paint") == 0) return Paint(host.windows[a]);
   return BAD_COMMAND;
 }
 
@@ -454,7 +482,7 @@ int main(int argc, char** argv) {
   child.lpszClassName = "NvrPluginWindow";
   if (!RegisterClassA(&page) || !RegisterClassA(&child)) return 5;
   host.page = CreateWindowExA(0, "NvrBrowserPage", "Browser host", WS_POPUP | WS_VISIBLE, 0, 0,
-                              800, 600, nullptr, nullptr, page.hInstance, nullptr);
+                              1000, 700, nullptr, nullptr, page.hInstance, nullptr);
   if (!host.page) return 6;
   LogLine("READY");
   MSG msg;

@@ -14,6 +14,13 @@
 //   --title TEXT        window title (default "NVR stand-in")
 //   --show CMD          ShowWindow command for its window (default 7, minimised, not active)
 //   --started-event NAME  set the named event when LM_SAVERSTARTED arrives (for timing)
+//   --hang-on MSG       stop pumping messages at message MSG (decimal), without answering it
+//   --command-on MSG=TEXT  at message MSG, first hand TEXT to the browser-like host (its page
+//                       window, as a WM_COPYDATA), once; then answer MSG as usual
+//   --crowd N           N more top-level windows, hidden, with the default window procedure
+//   --quit              end right after the START lines, without a window
+//
+// Posted WM_APP + 3 with wParam MS makes it busy for MS milliseconds (BUSY, then AWAKE).
 //
 // Started without --log (as the plug-in starts it from its default path), it logs to the file
 // named by the environment variable NVR_STANDIN_LOG, if set. On "PluginClosing" it asks the
@@ -53,6 +60,11 @@ struct StandInState {
   UINT showAgainMessage;
   UINT closingMessage;
   HWND shownIn;  // the plug-in window of the last "PluginShowAgain"
+  DWORD hangOn;
+  DWORD commandOn;
+  char command[256];
+  DWORD crowd;
+  DWORD quit;
   DWORD forwardCount;
   HPALETTE palette;
 };
@@ -61,6 +73,7 @@ StandInState state;
 
 const UINT SIM_HANG = WM_APP + 1;
 const UINT SIM_CRASH = WM_APP + 2;
+const UINT SIM_BUSY = WM_APP + 3;
 
 void LogLine(const char* format, ...) {
   if (state.log == INVALID_HANDLE_VALUE) return;
@@ -116,6 +129,10 @@ void ParseCommandLine(const char* line) {
       state.wantPalette = 1;
       continue;
     }
+    if (strcmp(token, "--quit") == 0) {
+      state.quit = 1;
+      continue;
+    }
     if (!NextToken(cursor, value, sizeof value)) break;
     if (strcmp(token, "--log") == 0) {
       state.log = CreateFileA(value, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE |
@@ -144,6 +161,16 @@ void ParseCommandLine(const char* line) {
       lstrcpynA(state.title, value, sizeof state.title);
     } else if (strcmp(token, "--started-event") == 0) {
       lstrcpynA(state.startedEvent, value, sizeof state.startedEvent);
+    } else if (strcmp(token, "--hang-on") == 0) {
+      state.hangOn = strtoul(value, nullptr, 0);
+    } else if (strcmp(token, "--command-on") == 0) {
+      char* eq = strchr(value, '=');
+      if (!eq) continue;
+      *eq = '\0';
+      state.commandOn = strtoul(value, nullptr, 0);
+      lstrcpynA(state.command, eq + 1, sizeof state.command);
+    } else if (strcmp(token, "--crowd") == 0) {
+      state.crowd = strtoul(value, nullptr, 0);
     } else if (strcmp(token, "--show") == 0) {
       state.showCommand = strtoul(value, nullptr, 0);
     }
@@ -186,7 +213,25 @@ LRESULT OnCopyData(HWND window, const COPYDATASTRUCT* data) {
   return ReplyFor(record.message);
 }
 
+// Hands the command to the browser-like host while the caller still waits for this answer.
+void CommandTheHost(void) {
+  HWND page = FindWindowA("NvrBrowserPage", nullptr);
+  COPYDATASTRUCT data = {0, static_cast<DWORD>(strlen(state.command)), state.command};
+  DWORD_PTR result = 0;
+  BOOL sent = page && SendMessageTimeoutA(page, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                          SMTO_NORMAL, 10000, &result);
+  LogLine("COMMANDED %s -> %s %ld", state.command, sent ? "answered" : "no answer", (long)result);
+}
+
 LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (state.hangOn && message == state.hangOn) {
+    LogLine("HANG");
+    Sleep(INFINITE);
+  }
+  if (state.commandOn && message == state.commandOn) {
+    state.commandOn = 0;
+    CommandTheHost();
+  }
   if (message == state.whoAmIMessage) return wParam == WHOAMI_APP ? state.whoAmIAnswer : 0;
   if (message == state.showAgainMessage) {
     LogLine("SHOWAGAIN %lx %ld", (unsigned long)wParam, (long)lParam);
@@ -194,7 +239,7 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     return 0;
   }
   if (message == state.closingMessage) {
-    LogLine("CLOSING");
+    LogLine("CLOSING %lx %lx", (unsigned long)wParam, (unsigned long)lParam);
     DWORD_PTR ignored = 0;
     if (state.shownIn)
       SendMessageTimeoutA(state.shownIn, state.whoAmIMessage, WHOAMI_STATUSTEXT, 0,
@@ -225,7 +270,7 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       LogLine("QUERYENGAGED");
       return ReplyFor(message);
     case LM_PLUGINPRINT:
-      LogLine("PRINT");
+      LogLine("PRINT %lx %lx", (unsigned long)wParam, (unsigned long)lParam);
       return 0;
     case LM_PLUGINVSCROLL:
       LogLine("VSCROLL %lx %lx", (unsigned long)wParam, (unsigned long)lParam);
@@ -236,6 +281,11 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case SIM_HANG:
       LogLine("HANG");
       Sleep(INFINITE);
+      return 0;
+    case SIM_BUSY:
+      LogLine("BUSY");
+      Sleep(static_cast<DWORD>(wParam));
+      LogLine("AWAKE");
       return 0;
     case SIM_CRASH: {
       LogLine("CRASH");
@@ -278,6 +328,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   state.showAgainMessage = RegisterWindowMessageA(PLUGIN_SHOW_AGAIN_NAME);
   state.closingMessage = RegisterWindowMessageA(PLUGIN_CLOSING_NAME);
 
+  if (state.quit) return 0;
   if (state.lateMs) Sleep(state.lateMs);  // a slow application start, as the test asked
 
   WNDCLASSA windowClass;
@@ -292,6 +343,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                 nullptr, nullptr, instance, nullptr);
   if (!window) return 3;
   LogLine("WINDOW %lx", (unsigned long)(UINT_PTR)window);
+  // The crowd answers as any foreign window does: with the default procedure.
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = "NvrStandInCrowd";
+  if (state.crowd && RegisterClassA(&windowClass)) {
+    for (DWORD i = 0; i < state.crowd; ++i)
+      CreateWindowExA(0, "NvrStandInCrowd", "crowd", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                      nullptr, instance, nullptr);
+  }
   ShowWindow(window, static_cast<int>(state.showCommand));
 
   MSG msg;
