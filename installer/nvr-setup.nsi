@@ -2,7 +2,9 @@
 ;
 ;   makensis -DSAVER=path\nvrss32.scr -DPLUGIN=path\NPNVR.DLL -DOUTFILE=nvr-setup.exe nvr-setup.nsi
 ;
-; An ANSI installer, so that the same file runs on the Windows 95 family and on NT. Silent use:
+; An ANSI installer, so that the same file runs on the Windows 95 family and on NT. A test copy
+; for machines that run no 32-bit code packs the x86_64 builds with -DTARGET=amd64-unicode: that
+; define is the only thing in which the two differ. Silent use:
 ;   nvr-setup.exe /S [/NOCURRENT] [/D=folder]     (/D last, unquoted, as the installer wants it)
 ;   "<folder>\uninstall.exe" /S
 ; /NOCURRENT leaves the current screen saver as it is.
@@ -10,7 +12,10 @@
 ; Everything the uninstaller must undo is recorded under our uninstall key: where copies of the
 ; plug-in went (and which plug-in folders we created), and which screen saver was current before.
 
-Unicode false
+!ifndef TARGET
+  !define TARGET x86-ansi
+!endif
+Target ${TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
