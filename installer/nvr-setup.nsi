@@ -12,7 +12,8 @@
 ; removed when Windows restarts; the finish page then says so.
 ;
 ; Everything the uninstaller must undo is recorded under our uninstall key: where copies of the
-; plug-in went (and which plug-in folders we created), and which screen saver was current before.
+; plug-in went (and which plug-in folders we created), which screen saver was current before, and
+; whether screen saving was on.
 
 !ifndef TARGET
   !define TARGET x86-ansi
