@@ -54,16 +54,23 @@ if(PLUGIN_OWN)
 endif()
 
 # nvr-setup.exe: both deliverables packed into one setup program by makensis. Rebuilt when the
-# script or either deliverable changes; a copy beside the Wine tests lets them run it.
-if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686" AND TARGET NPNVR)
+# script or either deliverable changes; a copy beside the Wine tests lets them run it. The x86_64
+# build packs its own files into a test copy for NSIS's 64-bit Unicode stub, so that the setup
+# tests run where 32-bit code cannot; only the i686 one ships.
+if(TARGET NPNVR)
   find_program(MAKENSIS makensis REQUIRED)
   set(NVR_SETUP_SCRIPT ${CMAKE_SOURCE_DIR}/installer/nvr-setup.nsi)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(NVR_SETUP_TARGET x86-ansi)
+  else()
+    set(NVR_SETUP_TARGET amd64-unicode)
+  endif()
   add_custom_command(OUTPUT ${DIST_DIR}/nvr-setup.exe ${CMAKE_BINARY_DIR}/bin/nvr-setup.exe
-    COMMAND ${MAKENSIS} -V2 -DSAVER=${DIST_DIR}/nvrss32.scr -DPLUGIN=${DIST_DIR}/NPNVR.DLL
-      -DOUTFILE=${DIST_DIR}/nvr-setup.exe ${NVR_SETUP_SCRIPT}
+    COMMAND ${MAKENSIS} -V2 -DTARGET=${NVR_SETUP_TARGET} -DSAVER=${DIST_DIR}/nvrss32.scr
+      -DPLUGIN=${DIST_DIR}/NPNVR.DLL -DOUTFILE=${DIST_DIR}/nvr-setup.exe ${NVR_SETUP_SCRIPT}
     COMMAND ${CMAKE_COMMAND} -E copy ${DIST_DIR}/nvr-setup.exe ${CMAKE_BINARY_DIR}/bin/nvr-setup.exe
     DEPENDS ${NVR_SETUP_SCRIPT} nvrss32 NPNVR
-    COMMENT "Packing the setup program"
+    COMMENT "Packing the setup program (${NVR_SETUP_TARGET})"
     VERBATIM)
   add_custom_target(nvr_setup ALL DEPENDS ${DIST_DIR}/nvr-setup.exe)
 endif()

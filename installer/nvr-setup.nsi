@@ -2,15 +2,23 @@
 ;
 ;   makensis -DSAVER=path\nvrss32.scr -DPLUGIN=path\NPNVR.DLL -DOUTFILE=nvr-setup.exe nvr-setup.nsi
 ;
-; An ANSI installer, so that the same file runs on the Windows 95 family and on NT. Silent use:
+; An ANSI installer, so that the same file runs on the Windows 95 family and on NT. A test copy
+; for machines that run no 32-bit code packs the x86_64 builds with -DTARGET=amd64-unicode: that
+; define is the only thing in which the two differ. Silent use:
 ;   nvr-setup.exe /S [/NOCURRENT] [/D=folder]     (/D last, unquoted, as the installer wants it)
 ;   "<folder>\uninstall.exe" /S
-; /NOCURRENT leaves the current screen saver as it is.
+; /NOCURRENT leaves the current screen saver as it is. An installation in another folder is
+; removed first, by its own uninstaller. A plug-in held by a running browser is replaced or
+; removed when Windows restarts; the finish page then says so.
 ;
 ; Everything the uninstaller must undo is recorded under our uninstall key: where copies of the
-; plug-in went (and which plug-in folders we created), and which screen saver was current before.
+; plug-in went (and which plug-in folders we created), which screen saver was current before, and
+; whether screen saving was on.
 
-Unicode false
+!ifndef TARGET
+  !define TARGET x86-ansi
+!endif
+Target ${TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -27,6 +35,12 @@ RequestExecutionLevel admin
 !define PLUGINS_ROOT "Software\MozillaPlugins"
 !define PLUGIN_KEY "${PLUGINS_ROOT}\@nuvora.com/NPNVR"
 !define MIME "application/x-nvr"
+; SystemParametersInfo: read and set whether screen saving is on; save the setting and announce it.
+!define SPI_GETSCREENSAVEACTIVE 16
+!define SPI_SETSCREENSAVEACTIVE 17
+!define SPIF_SAVE_AND_SEND 3
+; The exit code that tells a deployment tool the work is complete only after a restart.
+!define REBOOT_REQUIRED 3010
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -53,12 +67,19 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} is installed"
 !define MUI_FINISHPAGE_TEXT "The screen saver is listed in the Display settings, and the browser plug-in opens NVR Link files (*.nvr) in your browser.$\r$\n$\r$\nBoth work with the Nuvora main application, which this setup does not install. They find it through the file WIN.INI, section [NVR], key Exe; without that entry they look for c:\nvr\nvr.exe.$\r$\n$\r$\nTo remove them, use Add/Remove Programs."
+!define MUI_FINISHPAGE_TEXT_REBOOT "A running browser holds the browser plug-in that was installed before. It is replaced or removed when Windows restarts; until then the browser keeps using it.$\r$\n$\r$\nTo remove the programs later, use Add/Remove Programs."
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+!define MUI_FINISHPAGE_TITLE "${PRODUCT} is removed"
+!define MUI_FINISHPAGE_TEXT "The screen saver and the browser plug-in are removed."
+!define MUI_FINISHPAGE_TEXT_REBOOT "A running browser holds the browser plug-in. It is removed when Windows restarts."
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
+!insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
 
 Var pluginCopies    ; how many copies of the plug-in this run placed
@@ -90,7 +111,32 @@ FunctionEnd
 ; ---------------------------------------------------------------------------------------------
 ; Installation
 
+; An installation in another folder is removed first, by its own uninstaller from its records, so
+; that one installation exists at a time. Run in place (_?=) so that it can be waited for; it
+; cannot delete itself then, which is done here.
+Function RemoveEarlierInstallation
+  ClearErrors
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
+  ${If} ${Errors}
+  ${OrIf} $0 == ""
+  ${OrIf} $0 == $INSTDIR
+    Return
+  ${EndIf}
+  DetailPrint "Removing the earlier installation in $0"
+  ${If} ${FileExists} "$0\uninstall.exe"
+    ExecWait '"$0\uninstall.exe" /S _?=$0' $1
+    DetailPrint "Its uninstaller ended with $1"
+    ${If} $1 == ${REBOOT_REQUIRED}
+      SetRebootFlag true
+    ${EndIf}
+    Delete "$0\uninstall.exe"
+  ${EndIf}
+  ; When a held file keeps it, the uninstaller has had it removed at the restart.
+  RMDir "$0"
+FunctionEnd
+
 Section "-Program files"
+  Call RemoveEarlierInstallation
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -107,6 +153,14 @@ Section "-Program files"
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
+
+; Records where our setting went ($2), what it says ($3), and whether screen saving was on.
+Function RecordSaverSetting
+  WriteRegStr HKLM "${UNINST_KEY}" "SaverSetIn" $2
+  WriteRegStr HKLM "${UNINST_KEY}" "SaverWritten" $3
+  System::Call 'user32::SystemParametersInfo(i ${SPI_GETSCREENSAVEACTIVE}, i 0, *i 1 r5, i 0)'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "SaverWasActive" $5
+FunctionEnd
 
 Section "Make it the current screen saver" SecCurrent
   ${If} ${IsNT}
@@ -128,12 +182,10 @@ Section "Make it the current screen saver" SecCurrent
   ${If} $1 == "1"
   ${AndIf} $0 == $3
     ${If} ${Errors}
-      WriteRegStr HKLM "${UNINST_KEY}" "SaverSetIn" $2
-      WriteRegStr HKLM "${UNINST_KEY}" "SaverWritten" $3
+      Call RecordSaverSetting
     ${EndIf}
   ${Else}
-    WriteRegStr HKLM "${UNINST_KEY}" "SaverSetIn" $2
-    WriteRegStr HKLM "${UNINST_KEY}" "SaverWritten" $3
+    Call RecordSaverSetting
     ${If} $1 == "1"
       WriteRegStr HKLM "${UNINST_KEY}" "PreviousSaver" $0
     ${Else}
@@ -147,6 +199,9 @@ Section "Make it the current screen saver" SecCurrent
       WriteRegStr HKCU "Control Panel\Desktop" "SCRNSAVE.EXE" $3
     ${EndIf}
   ${EndIf}
+  ; Named but switched off it would never run: switched on as the Display settings do it, so that
+  ; the platform keeps the setting where the family keeps it and tells the running programs.
+  System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_SAVE_AND_SEND})'
 SectionEnd
 
 ; Puts a copy of the plug-in into folder $R0 and records it; the first copy is the one registered.
@@ -158,7 +213,17 @@ Function InstallPluginInto
   ${EndIf}
   DetailPrint "Plug-in folder: $R0"
   SetOutPath "$R0"
+  ; A running browser may hold the copy there: the new one then waits beside it, and takes its
+  ; place when Windows restarts.
+  ClearErrors
+  SetOverwrite try
   File "/oname=NPNVR.DLL" "${PLUGIN}"
+  SetOverwrite on
+  ${If} ${Errors}
+    DetailPrint "In use: $R0\NPNVR.DLL is replaced when Windows restarts"
+    File "/oname=NPNVR.DLL.new" "${PLUGIN}"
+    Rename /REBOOTOK "$R0\NPNVR.DLL.new" "$R0\NPNVR.DLL"
+  ${EndIf}
   ; An earlier record of the same copy is kept: it knows whether the folder was ours.
   ClearErrors
   ReadRegStr $R2 HKLM "${COPIES_KEY}" "$R0\NPNVR.DLL"
@@ -229,6 +294,12 @@ Section "-Browser plug-in"
   WriteRegStr HKLM "${PLUGIN_KEY}\MimeTypes\${MIME}" "Suffixes" "nvr"
 SectionEnd
 
+Function .onInstSuccess
+  ${If} ${RebootFlag}
+    SetErrorLevel ${REBOOT_REQUIRED}
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   ${GetParameters} $0
   ClearErrors
@@ -270,10 +341,17 @@ Section "Uninstall"
       ${If} $2 == "system.ini"
         FlushINI "$WINDIR\system.ini"
       ${EndIf}
+      ClearErrors
+      ReadRegDWORD $5 HKLM "${UNINST_KEY}" "SaverWasActive"
+      ${IfNot} ${Errors}
+        DetailPrint "Screen saving back as it was: $5"
+        System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i r5, p 0, i ${SPIF_SAVE_AND_SEND})'
+      ${EndIf}
     ${EndIf}
   ${EndIf}
 
-  Delete "$SYSDIR\nvrss32.scr"
+  ; Whatever a running program holds goes when Windows restarts.
+  Delete /REBOOTOK "$SYSDIR\nvrss32.scr"
 
   ; Every copy of the plug-in, and the plug-in folders made for them once they are empty.
   ${Do}
@@ -282,9 +360,15 @@ Section "Uninstall"
       ${Break}
     ${EndIf}
     ReadRegStr $1 HKLM "${COPIES_KEY}" $0
-    Delete $0
+    Delete /REBOOTOK $0
+    ; A replacement still waiting for the restart must not take its place then.
+    Delete "$0.new"
     ${If} $1 != ""
-      RMDir $1
+      ${If} ${FileExists} $0
+        RMDir /REBOOTOK $1
+      ${Else}
+        RMDir $1
+      ${EndIf}
     ${EndIf}
     DeleteRegValue HKLM "${COPIES_KEY}" $0
   ${Loop}
@@ -297,5 +381,16 @@ Section "Uninstall"
 
   DeleteRegKey HKLM "${UNINST_KEY}"
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  ; Our folder waits for the restart only when something in it does (a held copy of the plug-in).
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    RMDir "$INSTDIR"
+  ${EndIf}
 SectionEnd
+
+Function un.onUninstSuccess
+  ${If} ${RebootFlag}
+    SetErrorLevel ${REBOOT_REQUIRED}
+  ${EndIf}
+FunctionEnd

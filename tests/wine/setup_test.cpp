@@ -51,14 +51,19 @@ void WriteText(const std::string& path, const std::string& content) {
 void ForgetCachedProfile(const char* file) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, file); }
 
 bool ReadValue(HKEY root, const char* key, const char* name, std::string* text) {
-  char data[1024];
-  DWORD size = sizeof data, type = 0;
+  DWORD size = 0, type = 0;
   HKEY k;
   if (RegOpenKeyExA(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  LONG r = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  std::vector<char> data;
+  LONG r = RegQueryValueExA(k, name, nullptr, &type, nullptr, &size);
+  if (r == ERROR_SUCCESS) {
+    data.resize(size + 2);
+    size = static_cast<DWORD>(data.size());
+    r = RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+  }
   RegCloseKey(k);
   if (r != ERROR_SUCCESS) return false;
-  text->assign(data, size);
+  text->assign(data.data(), size);
   if (type == REG_SZ && !text->empty() && text->back() == '\0') text->pop_back();
   return true;
 }
@@ -72,9 +77,10 @@ std::string Value(HKEY root, const char* key, const char* name) {
 using Snapshot = std::map<std::string, std::string>;
 
 // Written by the platform itself in the background of a fresh prefix (its network service lists
-// the cards once it starts), whatever a test does: not compared.
+// the cards once it starts, in both views of a 64-bit prefix), whatever a test does: not compared.
 const char* const PLATFORM_OWN_KEYS[] = {
     "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+    "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
 };
 
 void Walk(HKEY key, const std::string& path, Snapshot* out) {
@@ -156,7 +162,7 @@ std::string Changes(const SystemState& before, const SystemState& after,
     auto it = after.registry.find(path);
     if (skip(path)) continue;
     if (it == after.registry.end()) out += "- " + path + "\n";
-    else if (it->second != data) out += "~ " + path + "\n";
+    else if (it->second != data) out += "~ " + path + " was " + data + ", is " + it->second + "\n";
   }
   for (const auto& [path, data] : after.registry)
     if (!skip(path) && !before.registry.count(path)) out += "+ " + path + "\n";
@@ -239,6 +245,10 @@ class Bed {
     if (hadPluginsRoot_) RegCloseKey(root);
     for (const char* file : {"system.ini", "win.ini", "control.ini"})
       profiles_[file] = FileText(WindowsPath(file));
+    // Under Wine a process with the display driver loaded (as the setup program has) reads and
+    // sets screen saving in the X server too; a window made here loads it in this process.
+    DestroyWindow(CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &wasActive_, 0);
   }
   ~Bed() {
     std::string quiet;
@@ -250,6 +260,7 @@ class Bed {
     for (const std::string& folder : made_) harness::RemoveTree(folder);
     for (const std::string& key : keys_) DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
     RemoveScheduledFiles();
+    SetActive(wasActive_);
     for (const auto& [file, content] : profiles_) {
       if (content == "(absent)") DeleteFileA(WindowsPath(file.c_str()).c_str());
       else WriteText(WindowsPath(file.c_str()), content);
@@ -274,6 +285,15 @@ class Bed {
       WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", saver, "system.ini");
       ForgetCachedProfile("system.ini");
     }
+  }
+
+  // Screen saving switched on or off, as the Display settings save it.
+  void SetActive(bool on) {
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, on, nullptr, SPIF_UPDATEINIFILE);
+    // Wine's display driver only queues the X server's part; a screen read sends the queue.
+    HDC screen = GetDC(nullptr);
+    GetPixel(screen, 0, 0);
+    ReleaseDC(nullptr, screen);
   }
 
   // A browser's program folder, named as "Install Directory" under key.
@@ -308,35 +328,60 @@ class Bed {
     return program;
   }
 
-  // The files the uninstaller's temporary copy left for removal at the next start: each must
-  // lie in the temporary folder. Removed now, and the reboot list put back as it was.
-  std::string RemoveScheduledFiles() {
-    std::string strays, list;
-    if (ReadValue(HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING, &list)) {
-      char temp[MAX_PATH];
-      std::string tempFolder(temp, GetTempPathA(sizeof temp, temp));
-      std::vector<std::string> paths;
-      for (size_t at = 0; at < list.size();) {
-        std::string item = list.c_str() + at;
-        at += item.size() + 1;
-        if (StartsWith(item, "\\??\\")) paths.push_back(item.substr(4));
-      }
-      for (size_t i = paths.size(); i-- > 0;) {
-        if (!StartsWith(Lower(paths[i]), Lower(tempFolder))) strays += paths[i] + "\n";
-        DeleteFileA(paths[i].c_str());
-        RemoveDirectoryA(paths[i].c_str());
-      }
+  // What the platform is to do at the next start, outside the temporary folder (where the
+  // uninstaller's copy of itself lies), one operation a line: "delete PATH" or "FROM -> TO". The
+  // platform records them as pairs of names: "\\??\\FROM", then "" to delete it, or "\\??\\TO"
+  // ("!" before it: replacing a file there).
+  std::string Scheduled() {
+    std::string out;
+    std::vector<std::string> items = PendingItems();
+    char temp[MAX_PATH];
+    std::string tempFolder = Lower(std::string(temp, GetTempPathA(sizeof temp, temp)));
+    for (size_t i = 0; i + 1 < items.size(); i += 2) {
+      std::string from = Plain(items[i]), to = Plain(items[i + 1]);
+      if (StartsWith(Lower(from), tempFolder)) continue;
+      out += to.empty() ? "delete " + from + "\n" : from + " -> " + to + "\n";
+    }
+    return out;
+  }
+
+  // The machine restarts: the platform carries out what was scheduled.
+  void Restart() { EXPECT_EQ(0u, harness::Run("wineboot.exe -r", 60000)); }
+
+  // What is still scheduled, removed now, and the reboot list put back as it was.
+  void RemoveScheduledFiles() {
+    std::vector<std::string> items = PendingItems();
+    for (size_t i = items.size(); i-- > 0;) {
+      DeleteFileA(Plain(items[i]).c_str());
+      RemoveDirectoryA(Plain(items[i]).c_str());
     }
     pending_.Restore();
-    return strays;
   }
 
  private:
+  static std::vector<std::string> PendingItems() {
+    std::string list;
+    std::vector<std::string> items;
+    if (!ReadValue(HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING, &list)) return items;
+    for (size_t at = 0; at < list.size();) {
+      items.emplace_back(list.c_str() + at);
+      at += items.back().size() + 1;
+    }
+    if (!items.empty() && items.back().empty()) items.pop_back();  // the list's closing empty name
+    return items;
+  }
+  static std::string Plain(const std::string& item) {
+    size_t at = item.find("\\??\\");
+    return at == std::string::npos ? item : item.substr(at + 4);
+  }
+
   SavedValue ntSaver_{HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"};
+  SavedValue active_{HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveActive"};
   SavedValue pending_{HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING};
   std::map<std::string, std::string> profiles_;
   std::vector<std::string> made_, keys_;
   bool hadPluginsRoot_ = false;
+  BOOL wasActive_ = TRUE;
 };
 
 // The installed saver answers /c from its installed place with its settings dialog.
@@ -360,13 +405,23 @@ struct Scenario {
   const char* options;        // extra setup options
   const char* folder;         // /D= folder, or null for the default
   bool browsers;              // a Navigator with its plug-in folder, a later browser without one
+  const char* secondFolder;   // /D= folder of the second install, or null for the first one's
+  bool held;                  // a running browser holds the registered plug-in from before the
+                              // second install until after the uninstall
+};
+
+// The plug-in loaded as a running browser holds it, until the browser ends.
+struct RunningBrowser {
+  HMODULE plugin = nullptr;
+  ~RunningBrowser() { End(); }
+  void End() {
+    if (plugin) FreeLibrary(plugin);
+    plugin = nullptr;
+  }
 };
 
 void InstallTwiceAndUninstall(const Scenario& s) {
   std::string setup = harness::BinPath("nvr-setup.exe");
-#ifdef _WIN64
-  if (!Exists(setup)) GTEST_SKIP() << "the setup program is 32-bit: this bed runs no 32-bit code";
-#endif
   ASSERT_TRUE(Exists(setup)) << setup;
   harness::ScopedRegValue version(HKEY_CURRENT_USER, "Software\\Wine", "Version", s.windows);
   bool nt = std::string(s.windows) == "win7";
@@ -374,6 +429,8 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   Bed bed;
   bed.SetSaver(true, nt ? s.previousSaver : nullptr);
   bed.SetSaver(false, nt ? nullptr : s.previousSaver);
+  bed.SetActive(false);
+  RunningBrowser browser;
   std::vector<std::string> copies;  // where the plug-in must go, the registered copy first
   std::vector<std::string> madeFolders;
   std::string navigator;
@@ -386,14 +443,23 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   std::string folder = s.folder ? s.folder
                                 : Value(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
                                         "ProgramFilesDir") + "\\Nuvora NVR";
-  if (!s.browsers) {
-    copies = {folder + "\\Plugins\\NPNVR.DLL"};
-    madeFolders = {folder + "\\Plugins"};
-  }
-  std::string command = "\"" + setup + "\" /S" + s.options + (s.folder ? std::string(" /D=") + s.folder : "");
+  auto installIn = [&](const std::string& into) {
+    folder = into;
+    if (!s.browsers) {
+      copies = {folder + "\\Plugins\\NPNVR.DLL"};
+      madeFolders = {folder + "\\Plugins"};
+    }
+  };
+  installIn(folder);
+  auto command = [&](const char* into) {
+    return "\"" + setup + "\" /S" + s.options + (into ? std::string(" /D=") + into : "");
+  };
+  const std::string uninstKey = std::string("HKLM\\") + UNINST_KEY;
+  const std::string pendingPath = std::string("HKLM\\") + SESSION_KEY + "|" + PENDING;
+  const DWORD done = s.held ? 3010 : 0;  // "complete at the restart", for deployment tools
   SystemState before = Take();
 
-  ASSERT_EQ(0u, RunSetup(command));
+  ASSERT_EQ(0u, RunSetup(command(s.folder)));
   SystemState installed = Take();
   EXPECT_TRUE(Exists(SystemPath("nvrss32.scr")));
   EXPECT_TRUE(Exists(folder + "\\uninstall.exe"));
@@ -415,23 +481,48 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   std::string expected = makeCurrent ? std::string(ours, n) : s.previousSaver ? s.previousSaver : "(absent)";
   EXPECT_EQ(nt ? expected : "(absent)", Value(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"));
   EXPECT_EQ(nt ? "(absent)" : expected, std::string(current));
+  // Where the platform keeps it under Wine, for both families.
+  EXPECT_EQ(makeCurrent ? "1" : "0", Value(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveActive"))
+      << "screen saving switched on with ours made current";
   // Nothing else: the main application's path in win.ini above all stays the application's.
   EXPECT_EQ("", Changes(before, installed,
-                        {std::string("HKLM\\") + UNINST_KEY, std::string("HKLM\\") + PLUGINS_ROOT,
-                         "HKCU\\Control Panel\\Desktop|SCRNSAVE.EXE", "system.ini"}));
+                        {uninstKey, std::string("HKLM\\") + PLUGINS_ROOT, "HKCU\\Control Panel\\Desktop|SCRNSAVE.EXE",
+                         "HKCU\\Control Panel\\Desktop|ScreenSaveActive", "system.ini"}));
 
   ExpectSettingsDialogFromSystemFolder();
 
-  ASSERT_EQ(0u, RunSetup(command));
-  EXPECT_EQ("", Changes(installed, Take())) << "a second install changed what the first left";
+  if (s.held) {
+    browser.plugin = LoadLibraryA(copies[0].c_str());
+    ASSERT_TRUE(browser.plugin) << copies[0];
+  }
+  ASSERT_EQ(done, RunSetup(command(s.secondFolder)));
+  if (s.secondFolder) {
+    std::string first = folder;
+    installIn(s.secondFolder);
+    EXPECT_FALSE(Exists(first)) << "the earlier installation";
+    EXPECT_TRUE(Exists(folder + "\\uninstall.exe"));
+    for (const std::string& copy : copies) EXPECT_TRUE(Exists(copy)) << copy;
+    EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
+              Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString"));
+    EXPECT_EQ(copies[0], Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Path"));
+    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, std::string("HKLM\\") + PLUGIN_KEY + "|Path",
+                                              pendingPath}));
+  } else {
+    EXPECT_EQ("", Changes(installed, Take(), {pendingPath})) << "a second install changed what the first left";
+  }
+  EXPECT_EQ(s.held ? copies[0] + ".new -> " + copies[0] + "\n" : "", bed.Scheduled())
+      << "the held copy replaced at the restart";
 
   std::string quiet = Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString");
-  ASSERT_EQ(0u, RunSetup(quiet));
+  EXPECT_EQ(done, RunSetup(quiet));
   SystemState removed = Take();
-  std::string pendingPath = std::string("HKLM\\") + SESSION_KEY + "|" + PENDING;
   EXPECT_EQ("", Changes(before, removed, {pendingPath}));
-  EXPECT_EQ("", bed.RemoveScheduledFiles()) << "scheduled for removal outside the temporary folder";
   EXPECT_FALSE(Exists(SystemPath("nvrss32.scr")));
+  EXPECT_EQ(s.held ? copies[0] + ".new -> " + copies[0] + "\ndelete " + copies[0] + "\n" : "",
+            bed.Scheduled())
+      << "what is left for the restart, besides the uninstaller's own copy";
+  browser.End();
+  bed.Restart();
   EXPECT_FALSE(Exists(folder));
   for (const std::string& copy : copies) EXPECT_FALSE(Exists(copy)) << copy;
   for (const std::string& made : madeFolders) EXPECT_FALSE(Exists(made)) << made;
@@ -440,16 +531,17 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   }
 }
 
-TEST(Setup, NtWithoutBrowserKeepsPlugInInItsFolderAndGivesBackThePreviousSaver) {
-  InstallTwiceAndUninstall({"win7", "C:\\windows\\system32\\previous.scr", "", "C:\\nvr-setup-test", false});
+TEST(Setup, NtWithoutBrowserKeepsPlugInInItsFolderAndMovesToAnotherFolderWhole) {
+  InstallTwiceAndUninstall(
+      {"win7", "C:\\windows\\system32\\previous.scr", "", "C:\\nvr-setup-test", false, "C:\\nvr-setup-other", false});
 }
 
-TEST(Setup, Family95WithBrowsersPutsPlugInBesideEachAndRemovesTheSaverSetting) {
-  InstallTwiceAndUninstall({"win98", nullptr, "", nullptr, true});
+TEST(Setup, Family95WithBrowsersPutsPlugInBesideEachAndReplacesAHeldOneAtRestart) {
+  InstallTwiceAndUninstall({"win98", nullptr, "", nullptr, true, nullptr, true});
 }
 
 TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAlone) {
-  InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", " /NOCURRENT", nullptr, false});
+  InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", " /NOCURRENT", nullptr, false, nullptr, false});
 }
 
 }  // namespace
