@@ -504,8 +504,9 @@ TEST(Plugin, PaintsThePlaceholderWhileTheApplicationIsEngaged) {
       for (int y = 0; y < p.height; ++y) wrong += column[y] != logo.At(p.width / 2 - p.originX, y - p.originY);
       EXPECT_EQ(0, wrong) << "window " << i;
     }
-    if (r.placeholder && strstr(r.options, "--palette"))
+    if (r.placeholder && strstr(r.options, "--palette")) {
       EXPECT_EQ(3u, app->Lines("PALETTE").size()) << "the palette is asked at each placeholder paint";
+    }
     // NVR_KEEP_SHOTS names a bitmap file for a picture of the page with the placeholders.
     if (r.placeholder && getenv("NVR_KEEP_SHOTS")) host.Do(std::string("shot ") + getenv("NVR_KEEP_SHOTS"));
   }
