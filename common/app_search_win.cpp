@@ -45,9 +45,9 @@ HWND SearchDesktop(void) {
 }  // namespace
 
 BOOL CALLBACK MatchApplicationWindow(HWND window, LPARAM found) {
-  DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  // The thread's other windows would keep the search waiting just as long.
-  if (NotedBusy(thread)) return TRUE;
+  // The thread's other windows would keep the search waiting just as long. Asked only once a
+  // thread was noted: the question costs a call to the system for every window.
+  if (appSearch.busyCount && NotedBusy(GetWindowThreadProcessId(window, nullptr))) return TRUE;
   switch (Probe(window, APP_PROBE_TIMEOUT_MS)) {
     case PROBE_APPLICATION:
       *reinterpret_cast<HWND*>(found) = window;
@@ -55,7 +55,7 @@ BOOL CALLBACK MatchApplicationWindow(HWND window, LPARAM found) {
     case PROBE_BUSY:
       if (appSearch.busyCount < APP_BUSY_MAX) {
         appSearch.busyWindows[appSearch.busyCount] = window;
-        appSearch.busyThreads[appSearch.busyCount] = thread;
+        appSearch.busyThreads[appSearch.busyCount] = GetWindowThreadProcessId(window, nullptr);
         ++appSearch.busyCount;
       }
       return TRUE;

@@ -19,6 +19,7 @@
 //                       window, as a WM_COPYDATA), once; then answer MSG as usual
 //   --crowd N           N more top-level windows, hidden, with the default window procedure
 //   --quit              end right after the START lines, without a window
+//   --log-probes        log each "QuibWhoAmI" it is asked (PROBED), to count searches
 //
 // Posted WM_APP + 3 with wParam MS makes it busy for MS milliseconds (BUSY, then AWAKE).
 //
@@ -65,6 +66,7 @@ struct StandInState {
   char command[256];
   DWORD crowd;
   DWORD quit;
+  DWORD logProbes;
   DWORD forwardCount;
   HPALETTE palette;
 };
@@ -131,6 +133,10 @@ void ParseCommandLine(const char* line) {
     }
     if (strcmp(token, "--quit") == 0) {
       state.quit = 1;
+      continue;
+    }
+    if (strcmp(token, "--log-probes") == 0) {
+      state.logProbes = 1;
       continue;
     }
     if (!NextToken(cursor, value, sizeof value)) break;
@@ -232,7 +238,10 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     state.commandOn = 0;
     CommandTheHost();
   }
-  if (message == state.whoAmIMessage) return wParam == WHOAMI_APP ? state.whoAmIAnswer : 0;
+  if (message == state.whoAmIMessage) {
+    if (state.logProbes) LogLine("PROBED %lx", (unsigned long)wParam);
+    return wParam == WHOAMI_APP ? state.whoAmIAnswer : 0;
+  }
   if (message == state.showAgainMessage) {
     LogLine("SHOWAGAIN %lx %ld", (unsigned long)wParam, (long)lParam);
     state.shownIn = reinterpret_cast<HWND>(wParam);
