@@ -16,50 +16,7 @@ using namespace harness;
 const int ALT_CLICK = 113;
 const int PLAIN_CLICK = 114;
 
-std::string ControlIniPath() {
-  char folder[MAX_PATH];
-  UINT length = GetWindowsDirectoryA(folder, sizeof folder);
-  return std::string(folder, length < sizeof folder ? length : 0) + "\\control.ini";
-}
-
-// The profile functions may keep a file's contents in memory; this makes them read it afresh.
-void ForgetCachedProfile() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, "control.ini"); }
-
-struct Setting {
-  const char* key;
-  const char* value;
-};
 const std::vector<Setting> BOTH_ON = {{"PWProtected", "1"}, {"StopOnMouseMove", "1"}};
-
-// control.ini as the test wants it for the life of the record: absent, or holding the given
-// settings in the section with the empty name, written by the platform's own profile functions
-// so that they take its own form of that section. What was there before is put back afterwards.
-class ScopedControlIni {
- public:
-  explicit ScopedControlIni(const std::vector<Setting>& settings) : path_(ControlIniPath()) {
-    old_ = ReadText(path_, &existed_);
-    DeleteFileA(path_.c_str());
-    ForgetCachedProfile();
-    for (const Setting& s : settings) WritePrivateProfileStringA("", s.key, s.value, "control.ini");
-    ForgetCachedProfile();
-  }
-  ~ScopedControlIni() {
-    if (existed_) {
-      WriteWholeFile(path_, std::vector<unsigned char>(old_.begin(), old_.end()));
-    } else {
-      DeleteFileA(path_.c_str());
-    }
-    ForgetCachedProfile();
-  }
-  ScopedControlIni(const ScopedControlIni&) = delete;
-  ScopedControlIni& operator=(const ScopedControlIni&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-  bool existed_ = false;
-  std::string old_;
-};
 
 // The "key=value" lines of the section with the empty name, in file order, each ended by "|".
 // Systems write that section either as "[]" or as the lines before the first section header.

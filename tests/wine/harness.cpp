@@ -455,6 +455,32 @@ ScopedWinIni::~ScopedWinIni() {
   WriteProfileStringA(section_.c_str(), key_.c_str(), had_ ? old_.c_str() : nullptr);
 }
 
+std::string WindowsPath(const char* file) {
+  char folder[MAX_PATH];
+  UINT n = GetWindowsDirectoryA(folder, sizeof folder);
+  return std::string(folder, n < sizeof folder ? n : 0) + "\\" + file;
+}
+
+void ForgetCachedProfile(const char* file) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, file); }
+
+ScopedControlIni::ScopedControlIni(const std::vector<Setting>& settings)
+    : path_(WindowsPath("control.ini")) {
+  old_ = ReadText(path_, &existed_);
+  DeleteFileA(path_.c_str());
+  ForgetCachedProfile("control.ini");
+  for (const Setting& s : settings) WritePrivateProfileStringA("", s.key, s.value, "control.ini");
+  ForgetCachedProfile("control.ini");
+}
+
+ScopedControlIni::~ScopedControlIni() {
+  if (existed_) {
+    WriteWholeFile(path_, std::vector<unsigned char>(old_.begin(), old_.end()));
+  } else {
+    DeleteFileA(path_.c_str());
+  }
+  ForgetCachedProfile("control.ini");
+}
+
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
   char old[4096];
   DWORD n = GetEnvironmentVariableA(name, old, sizeof old);

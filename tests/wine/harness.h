@@ -193,6 +193,34 @@ class ScopedAppPath : public ScopedWinIni {
       : ScopedWinIni("NVR", "Exe", commandLine.c_str()) {}
 };
 
+// A file in the Windows folder (win.ini, system.ini, control.ini).
+std::string WindowsPath(const char* file);
+// The profile functions may keep a file's contents in memory; this makes them read it afresh.
+void ForgetCachedProfile(const char* file);
+
+// One key and value of the saver's settings in control.ini.
+struct Setting {
+  const char* key;
+  const char* value;
+};
+
+// control.ini as the test wants it for the life of the record: absent, or holding the given
+// settings in the section with the empty name, written by the platform's own profile functions
+// so that they take its own form of that section. What was there before is put back afterwards.
+class ScopedControlIni {
+ public:
+  explicit ScopedControlIni(const std::vector<Setting>& settings);
+  ~ScopedControlIni();
+  ScopedControlIni(const ScopedControlIni&) = delete;
+  ScopedControlIni& operator=(const ScopedControlIni&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool existed_ = false;
+  std::string old_;
+};
+
 // An environment variable of this process, inherited by the children started meanwhile.
 class ScopedEnv {
  public:

@@ -72,10 +72,11 @@ TEST(ReferenceApp, ClaimsHeadlineClicksAndLeavesTheRestToTheSaver) {
     EXPECT_EQ(r.claimed, app.Input(saver, r.message, MAKELPARAM(r.x, r.y), r.size) != 0) << r.what;
   // With Alt+click chosen in the saver's settings (read at the saver's start), Alt is claimed
   // and only a click with Alt down chooses a headline.
-  WritePrivateProfileStringA("", "StopOnMouseMove", "1", "control.ini");
-  PostMessageA(app.window, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(saver), GetCurrentProcessId());
-  SendMessageA(app.window, WM_NULL, 0, 0);
-  WritePrivateProfileStringA("", "StopOnMouseMove", nullptr, "control.ini");
+  {
+    harness::ScopedControlIni altClick(std::vector<harness::Setting>{{"StopOnMouseMove", "1"}});
+    PostMessageA(app.window, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(saver), GetCurrentProcessId());
+    SendMessageA(app.window, WM_NULL, 0, 0);
+  }
   struct AltRow { const char* what; UINT message; WPARAM key; bool claimed; } altRows[] = {
       {"plain click on a headline", WM_LBUTTONDOWN, 0, false},
       {"Alt down", WM_SYSKEYDOWN, VK_MENU, true},

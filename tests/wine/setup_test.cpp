@@ -12,6 +12,9 @@
 
 namespace {
 
+using harness::ForgetCachedProfile;
+using harness::WindowsPath;
+
 const char UNINST_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NuvoraNVR";
 const char PLUGINS_ROOT[] = "Software\\MozillaPlugins";
 const char PLUGIN_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR";
@@ -21,12 +24,6 @@ const char PENDING[] = "PendingFileRenameOperations";
 const char NAVIGATOR_KEY[] = "Software\\Netscape\\Netscape Navigator\\4.08 (en)\\Main";
 const char MOZILLA_KEY[] = "Software\\Mozilla\\Later Browser\\1.0 (en)\\Main";
 const char BROWSERS[] = "C:\\nvr-test-browsers";
-
-std::string WindowsPath(const char* file) {
-  char folder[MAX_PATH];
-  UINT n = GetWindowsDirectoryA(folder, sizeof folder);
-  return std::string(folder, n) + "\\" + file;
-}
 
 std::string SystemPath(const char* file) {
   char folder[MAX_PATH];
@@ -46,9 +43,6 @@ std::string FileText(const std::string& path) {
 void WriteText(const std::string& path, const std::string& content) {
   harness::WriteWholeFile(path, std::vector<unsigned char>(content.begin(), content.end()));
 }
-
-// The profile functions may keep a file in memory; this makes them read it afresh.
-void ForgetCachedProfile(const char* file) { WritePrivateProfileStringA(nullptr, nullptr, nullptr, file); }
 
 bool ReadValue(HKEY root, const char* key, const char* name, std::string* text) {
   DWORD size = 0, type = 0;
