@@ -27,21 +27,11 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// One command carried out by the browser-like host; its result, or -1 when it did not answer.
-LRESULT Command(HWND page, const std::string& command) {
-  COPYDATASTRUCT data = {0, static_cast<DWORD>(command.size()), const_cast<char*>(command.data())};
-  DWORD_PTR reply = 0;
-  if (!SendMessageTimeoutA(page, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
-                           15000, &reply))
-    return -1;
-  return static_cast<LRESULT>(reply);
-}
-
 // The median time of count paints in milliseconds (the host times each one), or -1.
-double PaintMs(HWND page, int count) {
+double PaintMs(BrowserHost& host, int count) {
   std::vector<double> times;
   for (int i = 0; i < count; ++i) {
-    LRESULT us = Command(page, "paint 0");
+    LRESULT us = host.Do("paint 0");
     if (us < 0) return -1;
     times.push_back(static_cast<double>(us) / 1000);
   }
@@ -57,50 +47,44 @@ int main() {
     printf("plugin bench: the stand-in did not start\n");
     return 1;
   }
-  TempFile hostLog("pbh"), strangerLog("pbs");
-  Child host;
-  HWND page = nullptr;
-  if (Start(host, Quoted(BinPath("browser_host.exe")) + " " + Quoted(BinPath("NPNVR.DLL")) + " " +
-                      Quoted(hostLog.path)))
-    WaitUntil([&] { return (page = FindProcessWindow(host.Pid(), "NvrBrowserPage", nullptr)) != nullptr; }, 10000);
-  if (!page || Command(page, "entry " + std::to_string(sizeof(NPPluginFuncs))) != 0 ||
-      Command(page, "init " + std::to_string(BROWSER_FUNCS_MIN_SIZE) + " 0x13") != 0 ||
-      Command(page, "new 0") != 0 || Command(page, "window 0 0 0 500 270") != 0 ||
-      Command(page, "setwindow 0 0") != 0) {
+  TempFile strangerLog("pbs");
+  BrowserHost host;
+  if (!host.page() || host.Do("entry " + std::to_string(sizeof(NPPluginFuncs))) != 0 ||
+      host.Do("init " + std::to_string(BROWSER_FUNCS_MIN_SIZE) + " 0x13") != 0 ||
+      host.Do("new 0") != 0 || host.Do("window 0 0 0 500 270") != 0 ||
+      host.Do("setwindow 0 0") != 0) {
     printf("plugin bench: the browser-like host did not take the plug-in\n");
     return 1;
   }
   std::vector<double> alone, crowded, quietForBusy, withBusy;
   for (int round = 0; round < ROUNDS; ++round) {
     {
-      double a = PaintMs(page, PAINTS);
+      double a = PaintMs(host, PAINTS);
       Child crowd;
       HWND crowdWindow = StartStandIn(crowd, "", "--whoami 0 --crowd 200");
       // Its window is shown once all 200 others exist: measure only then, not while they come.
       if (!crowdWindow || !WaitUntil([&] { return IsWindowVisible(crowdWindow) != FALSE; }, 10000))
         break;
-      double c = PaintMs(page, PAINTS);
+      double c = PaintMs(host, PAINTS);
       if (a < 0 || c < 0) break;
       alone.push_back(a);
       crowded.push_back(c);
     }
     {
-      double a = PaintMs(page, PAINTS);
+      double a = PaintMs(host, PAINTS);
       Child stranger;
       HWND window = StartStandIn(stranger, strangerLog.path, "--whoami 0");
       size_t busy = LinesStartingWith(strangerLog.path, "BUSY").size();
       if (!window || !PostMessageA(window, STANDIN_BUSY, 2000, 0) ||
           !WaitForLines(strangerLog.path, "BUSY", busy + 1, 5000))
         break;
-      double b = PaintMs(page, 5);
+      double b = PaintMs(host, 5);
       if (a < 0 || b < 0) break;
       quietForBusy.push_back(a);
       withBusy.push_back(b);
     }
   }
-  Command(page, "destroy 0");
-  PostMessageA(page, WM_CLOSE, 0, 0);
-  host.WaitExit(10000, nullptr);
+  host.Do("destroy 0");
   if (alone.empty() || quietForBusy.empty()) {
     printf("plugin bench: the paint could not be measured\n");
     return 1;

@@ -314,6 +314,38 @@ HWND FindApplication();
 // Ends the process of the application window found by FindApplication, if any.
 void EndApplication();
 
+// ---- The browser-like host ---------------------------------------------------------------------
+// What BrowserHost::Do gives when the host did not answer.
+const LRESULT NO_REPLY = -9999;
+
+// The browser-like host (tests/doubles/browser_host) with NPNVR.DLL loaded, steered by commands;
+// ended with the record. Under a debugging parent when asked, whose trace Trace() reads.
+class BrowserHost {
+ public:
+  explicit BrowserHost(bool underDebugger = false);
+  ~BrowserHost();
+  BrowserHost(const BrowserHost&) = delete;
+  BrowserHost& operator=(const BrowserHost&) = delete;
+
+  HWND page() const { return page_; }
+  // Carries out one command in the host; its result, or NO_REPLY when the host did not answer.
+  LRESULT Do(const std::string& command);
+  // Ready instances 0 to instances - 1: the whole plug-in table and the browser's table, as large
+  // as this build's layout makes them, exchanged; then the instances made.
+  void Ready(int instances);
+  // Instance id's plug-in window, made at x, y of the page (the page fills the screen's corner).
+  // Waits for the browser's first paint of it, so that no paint of a new window comes later.
+  HWND Window(int id, int x, int y, int width, int height);
+  std::vector<std::string> Lines(const char* prefix) const;
+  std::vector<std::string> Trace() const;
+  bool Ended(DWORD timeoutMs) { return child_.WaitExit(timeoutMs, nullptr); }
+
+ private:
+  TempFile log_, trace_;
+  Child child_;
+  HWND page_ = nullptr;
+};
+
 // ---- The screen saver -------------------------------------------------------------------------
 extern const char SAVER_CLASS[];
 std::string SaverPath();

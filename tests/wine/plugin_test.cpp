@@ -15,66 +15,11 @@
 
 namespace {
 
-const LRESULT NO_REPLY = -9999;
-const std::string PLUGIN_TABLE_SIZE = std::to_string(sizeof(NPPluginFuncs));
-const std::string BROWSER_TABLE_SIZE = std::to_string(BROWSER_FUNCS_MIN_SIZE);
 // The stand-in is made busy for wParam milliseconds by this message.
 const UINT STANDIN_BUSY = WM_APP + 3;
 
-// The browser-like host with NPNVR.DLL loaded, steered by commands; ended with the record.
-class Host {
- public:
-  explicit Host(bool underDebugger = false) : log_("nph"), trace_("npt") {
-    std::string host = "\"" + harness::BinPath("browser_host.exe") + "\" \"" +
-                       harness::BinPath("NPNVR.DLL") + "\" \"" + log_.path + "\"";
-    if (underDebugger)
-      host = "\"" + harness::BinPath("debug_parent.exe") + "\" \"" + trace_.path + "\" " + host;
-    harness::Start(child_, host);
-    harness::WaitUntil([&] { return (page_ = harness::FindProcessWindow(0, "NvrBrowserPage", nullptr)) != nullptr; },
-                       10000);
-  }
-  ~Host() {
-    if (page_) PostMessageA(page_, WM_CLOSE, 0, 0);
-    child_.WaitExit(10000, nullptr);
-  }
-  Host(const Host&) = delete;
-  Host& operator=(const Host&) = delete;
-
-  HWND page() const { return page_; }
-  // Carries out one command in the host; its result, or NO_REPLY when the host did not answer.
-  LRESULT Do(const std::string& command) {
-    COPYDATASTRUCT data = {0, static_cast<DWORD>(command.size()), const_cast<char*>(command.data())};
-    DWORD_PTR reply = 0;
-    if (!SendMessageTimeoutA(page_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
-                             15000, &reply))
-      return NO_REPLY;
-    return static_cast<LRESULT>(reply);
-  }
-  // A ready instance: tables exchanged, the instance made.
-  void Ready(int instances) {
-    ASSERT_EQ(0, Do("entry " + PLUGIN_TABLE_SIZE));
-    ASSERT_EQ(0, Do("init " + BROWSER_TABLE_SIZE + " 0x0013"));
-    for (int i = 0; i < instances; ++i) ASSERT_EQ(0, Do("new " + std::to_string(i)));
-  }
-  // Instance id's plug-in window, made at x, y of the page (the page fills the screen's corner).
-  // Waits for the browser's first paint of it, so that no paint of a new window comes later.
-  HWND Window(int id, int x, int y, int width, int height) {
-    std::string n = std::to_string(id);
-    size_t painted = Lines("SAVED paint").size();
-    Do("window " + n + " " + std::to_string(x) + " " + std::to_string(y) + " " +
-       std::to_string(width) + " " + std::to_string(height));
-    EXPECT_TRUE(harness::WaitUntil([&] { return Lines("SAVED paint").size() > painted; }, 5000));
-    return reinterpret_cast<HWND>(Do("hwnd " + n));
-  }
-  std::vector<std::string> Lines(const char* prefix) { return harness::LinesStartingWith(log_.path, prefix); }
-  std::vector<std::string> Trace() { return harness::ReadLines(trace_.path); }
-  bool Ended(DWORD timeoutMs) { return child_.WaitExit(timeoutMs, nullptr); }
-
- private:
-  harness::TempFile log_, trace_;
-  harness::Child child_;
-  HWND page_ = nullptr;
-};
+using Host = harness::BrowserHost;
+using harness::NO_REPLY;
 
 // The stand-in application with its log.
 struct App {
@@ -148,7 +93,7 @@ TEST(Plugin, RegistersFromItsVersionResourceAndExchangesTables) {
             Joined(host.Lines("ENTRY")));
   // Browser table (52 bytes for i686, 104 for x86_64): major version 1 and one byte short are
   // refused, yet the table is kept: the next instance allocates through it.
-  std::string full = BROWSER_TABLE_SIZE, shortTable = std::to_string(BROWSER_FUNCS_MIN_SIZE - 1);
+  std::string full = std::to_string(BROWSER_FUNCS_MIN_SIZE), shortTable = std::to_string(BROWSER_FUNCS_MIN_SIZE - 1);
   struct Row { std::string command; LRESULT expected; } rows[] = {
       {"init " + full + " 0x100", 8}, {"init " + shortTable + " 0x0", 3}, {"init " + full + " 0x0", 0},
       {"init " + full + " 0x00ff", 0},
