@@ -55,6 +55,14 @@ uint32_t InstanceGone(HWND subclassed, NPP instance) {
 
 }  // namespace
 
+uint32_t AskEngaged(HWND application, HWND window, uint32_t* appInWindow) {
+  uint32_t appFound = application ? 1 : 0;
+  *appInWindow = appFound && GetParent(application) == window;
+  if (!NeedsEngagedQuery(appFound, *appInWindow)) return 0;
+  return static_cast<uint32_t>(
+      SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
+}
+
 NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   OutputDebugStringA("NPP_SetWindow\n");
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
@@ -78,14 +86,10 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   HWND subclassed = record->savedWndProc ? pluginWindow : nullptr;
   HWND application = FindMainApplicationBeforeStart();
   if (InstanceGone(subclassed, instance)) return NPERR_NO_ERROR;
-  uint32_t appFound = application ? 1 : 0;
-  uint32_t appInPluginWindow = appFound && GetParent(application) == pluginWindow;
-  uint32_t engaged = 0;
-  if (NeedsEngagedQuery(appFound, appInPluginWindow))
-    engaged = static_cast<uint32_t>(
-        SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
+  uint32_t appInPluginWindow = 0;
+  uint32_t engaged = AskEngaged(application, pluginWindow, &appInPluginWindow);
   if (InstanceGone(subclassed, instance)) return NPERR_NO_ERROR;
-  switch (DecideHandOff(appFound, appInPluginWindow, engaged)) {
+  switch (DecideHandOff(application ? 1 : 0, appInPluginWindow, engaged)) {
     case HANDOFF_START:
       if (StartAllowed()) StartApplication(pageWindow, instance);
       break;

@@ -34,6 +34,11 @@ const UINT APP_CLOSING_TIMEOUT_MS = 1000;  // "PluginClosing"
 LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
                           UINT timeoutMs);
 
+// Where the application is for the plug-in window: *appInWindow is 1 when it is inside window.
+// The engaged reply, asked only when NeedsEngagedQuery says so (0 otherwise, and when it does not
+// answer). The query waits on the application: the caller looks its record up again afterwards.
+uint32_t AskEngaged(HWND application, HWND window, uint32_t* appInWindow);
+
 // The browser's table when it is stored and reaches at least to end, else null: a table too short
 // for a function counts as absent for it.
 NPNetscapeFuncs* BrowserFuncsReaching(size_t end);

@@ -114,15 +114,11 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
     case WM_PAINT: {
       HWND application = FindMainApplication();
-      uint32_t appFound = application ? 1 : 0;
-      uint32_t appInWindow = appFound && GetParent(application) == window;
-      uint32_t engaged = 0;
-      if (NeedsEngagedQuery(appFound, appInWindow))
-        engaged = static_cast<uint32_t>(
-            SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
+      uint32_t appInWindow = 0;
+      uint32_t engaged = AskEngaged(application, window, &appInWindow);
       record = WindowRecord(window);
       if (!record) return 0;
-      if (!PaintsPlaceholder(appFound, appInWindow, engaged)) break;
+      if (!PaintsPlaceholder(application ? 1 : 0, appInWindow, engaged)) break;
       PaintPlaceholder(window, application);
       return 0;
     }
