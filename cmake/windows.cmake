@@ -1,7 +1,33 @@
 # The deliverables, the test doubles and the Wine tests, all Windows ANSI programs. The i686
 # build makes the deliverables in dist/; the x86_64 build of the same sources exists only to run
 # the Wine tests on machines that cannot execute 32-bit x86 code.
-# The C and C++ runtimes are linked statically: the deliverables import only system DLLs.
+#
+# The deliverables link no C or C++ runtime at all and start at entry procedures of their own:
+# Windows 95 and NT 4.0 refuse to load an image that imports a function their system DLLs lack,
+# and msvcrt.dll is the compiler's, not the system's. They import only KERNEL32, USER32, GDI32
+# and ADVAPI32 functions that both systems export (tools/platform-exports.tsv, checked by
+# tools/check-deliverables). Nothing in them needs run-time support: no exceptions, RTTI,
+# thread-safe statics (their guard alone once brought 150 KB and Vista-only imports), or
+# constructors of globals, which nothing would run. The few memory helpers the compiler calls are
+# ours (common/runtime_helpers_win.cpp); libgcc adds only arithmetic and stack-probe routines that
+# call nothing. The i686 code carries no unwind tables; the x86_64 code keeps its SEH tables,
+# without which that platform cannot walk the stack to the fault guard.
+set(NVR_BARE_COMPILE -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-stack-protector
+  -fno-tree-loop-distribute-patterns)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  list(APPEND NVR_BARE_COMPILE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+endif()
+set(NVR_BARE_LIBS user32 gdi32 advapi32 kernel32 gcc)
+# An entry procedure's symbol as the linker sees it: the i686 stdcall name is decorated.
+function(nvr_entry target name argument_bytes)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(name _${name}@${argument_bytes})
+  endif()
+  target_compile_options(${target} PRIVATE ${NVR_BARE_COMPILE})
+  target_link_options(${target} PRIVATE -nostdlib -Wl,-e,${name})
+  target_link_libraries(${target} PRIVATE ${NVR_BARE_LIBS})
+endfunction()
+# Tests, doubles and examples keep the ordinary runtimes, linked statically.
 set(NVR_STATIC_LINK -static -static-libgcc -static-libstdc++)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(DIST_DIR ${CMAKE_SOURCE_DIR}/dist)
@@ -24,7 +50,7 @@ endfunction()
 add_executable(nvrss32 WIN32 ${SAVER_CORE} ${SAVER_GLUE} saver/resources/nvrss32.rc)
 target_include_directories(nvrss32 PRIVATE ${NVR_INCLUDES})
 # The module-definition file gives the program its one export, by name at ordinal 1.
-target_link_options(nvrss32 PRIVATE ${NVR_STATIC_LINK} ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
+target_link_options(nvrss32 PRIVATE ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
 set_property(TARGET nvrss32 APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.def)
 # windres writes no dependency file: name what the resource script includes, so that a changed
 # dialog, string table, icon or cursor rebuilds it.
@@ -32,7 +58,7 @@ file(GLOB SAVER_RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resou
   ${CMAKE_SOURCE_DIR}/saver/resources/*.h ${CMAKE_SOURCE_DIR}/saver/resources/*.ico
   ${CMAKE_SOURCE_DIR}/saver/resources/*.cur)
 set_source_files_properties(saver/resources/nvrss32.rc PROPERTIES OBJECT_DEPENDS "${SAVER_RESOURCE_PARTS}")
-target_link_libraries(nvrss32 PRIVATE user32 gdi32 advapi32 kernel32)
+nvr_entry(nvrss32 SaverEntry 0)
 set_target_properties(nvrss32 PROPERTIES SUFFIX ".scr")
 nvr_ship(nvrss32 nvrss32.scr)
 
@@ -41,8 +67,7 @@ file(GLOB PLUGIN_OWN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/*.cpp)
 if(PLUGIN_OWN)
   add_library(NPNVR SHARED ${PLUGIN_CORE} ${PLUGIN_GLUE} plugin/npnvr.rc plugin/npnvr.def)
   target_include_directories(NPNVR PRIVATE ${NVR_INCLUDES})
-  target_link_options(NPNVR PRIVATE ${NVR_STATIC_LINK})
-  target_link_libraries(NPNVR PRIVATE user32 gdi32 kernel32)
+  nvr_entry(NPNVR DllMain 12)
   set_source_files_properties(plugin/npnvr.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/plugin/resource_ids.h;${CMAKE_SOURCE_DIR}/plugin/placeholder.bmp")
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")

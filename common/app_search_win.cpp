@@ -13,8 +13,9 @@ typedef BOOL(WINAPI* IsHungAppWindowProc)(HWND window);
 
 // The platform's hung-window test, bound at run time: systems of the 4.0 family lack it, and
 // then a window that does not answer in time counts as busy; the time-outs still bound the wait.
+// Looked up at each use, which follows a time-out: nothing is kept between calls.
 BOOL IsHung(HWND window) {
-  static IsHungAppWindowProc isHung = reinterpret_cast<IsHungAppWindowProc>(
+  IsHungAppWindowProc isHung = reinterpret_cast<IsHungAppWindowProc>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("USER32.DLL"), "IsHungAppWindow")));
   return isHung && isHung(window);
 }

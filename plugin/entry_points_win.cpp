@@ -182,6 +182,8 @@ extern "C" NPError WINAPI NP_Shutdown(void) {
   return NPERR_NO_ERROR;
 }
 
+// The module's entry, where the system calls it on load and unload: no runtime's start-up code
+// runs before it, and the plug-in needs nothing set up.
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
   return TRUE;
