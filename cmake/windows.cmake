@@ -148,7 +148,8 @@ set_tests_properties(${NVR_MONITOR_TESTS} PROPERTIES LABELS monitors)
 
 # The shape of the shipped files (PE32 for i386, exports, imports), read from outside.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-  add_test(NAME deliverables.shape COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-deliverables ${DIST_DIR})
+  add_test(NAME deliverables.shape COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-deliverables ${DIST_DIR}
+    $<TARGET_FILE_DIR:nvrss32>)
   # The shipped probe export run in a CPU emulator, under each platform version: as a caller that
   # loads the saver as a library may find it (unrelocated, unbound, the caller's own bytes at the
   # saver's preferred addresses), and bound as a loader that binds imports leaves it, where the
@@ -192,6 +193,23 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   endforeach()
   add_test(NAME deliverables.plugin.NP_Shutdown COMMAND ${plugin} NP_Shutdown
     --bind --stub OutputDebugStringA=4:0 --expect eax=0 --expect popped=0)
+  # The entry procedures are ours, not a runtime's: the plug-in's for load and unload (TRUE, its
+  # three arguments removed), and the saver's up to our dispatch, which must get the module and
+  # the command tail after the quoted program name (the command line sits in the first buffer).
+  foreach(row attach:1:DisableThreadLibraryCalls detach:0:)
+    string(REPLACE ":" ";" row "${row}")
+    list(GET row 0 name)
+    list(GET row 1 reason)
+    list(GET row 2 calls)
+    add_test(NAME deliverables.plugin.entry_${name} COMMAND ${plugin} @entry 0x10000000 ${reason} 0
+      --bind --stub DisableThreadLibraryCalls=4:1 --expect eax=1 --expect popped=12 --expect calls=${calls})
+  endforeach()
+  string(HEX "\"C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR\" /s" command_line)
+  add_test(NAME deliverables.saver_entry COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/emulate-export
+    ${DIST_DIR}/nvrss32.scr @entry buf:${command_line}00 --bind --stub GetCommandLineA=0:0x7fa00000
+    --stub CharNextA=4:arg1+1 --stub GetModuleHandleA=4:0x400000
+    --stop-at DispatchCommandLine --symbols $<TARGET_FILE:nvrss32>
+    --expect stop.arg1=0x400000 --expect stop.arg2=0x7fa00020 --expect stop.*arg2=0x732f)
 endif()
 
 # Benchmarks: built with the rest, run by `make bench`. They share the Wine tests' harness.
