@@ -425,15 +425,12 @@ struct RunningPreview {
   std::unique_ptr<harness::TestWindow> parent;
   harness::Child saver;
   ~RunningPreview() { End(); }
-  testing::AssertionResult Start(const std::string& path) {
+  bool Start(const std::string& path) {  // true once its window shows
     parent = std::make_unique<harness::TestWindow>("Display settings", 152, 112);
-    if (!harness::StartSaver(saver, "/p " + parent->Number(), path))
-      return testing::AssertionFailure() << "did not start " << path;
-    if (!harness::WaitUntil([&] { return harness::FindChildWindow(parent->Handle(), saver.Pid(),
-                                                                  harness::SAVER_CLASS); },
-                            10000))
-      return testing::AssertionFailure() << "no preview window from " << path;
-    return testing::AssertionSuccess();
+    HWND window = parent->Handle();
+    return harness::StartSaver(saver, "/p " + parent->Number(), path) &&
+           harness::WaitUntil([&] { return harness::FindChildWindow(window, saver.Pid(), harness::SAVER_CLASS); },
+                              10000);
   }
   void End() {
     if (!parent) return;
@@ -479,16 +476,9 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   auto command = [&](const char* options, const char* into) {
     return "\"" + setup + "\" /S" + options + (into ? std::string(" /D=") + into : "");
   };
-  // The current screen saver where a family keeps it.
-  auto saverOf = [](bool ntFamily) {
-    if (ntFamily) return Value(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE");
-    ForgetCachedProfile("system.ini");
-    char current[MAX_PATH];
-    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "(absent)", current, sizeof current, "system.ini");
-    return std::string(current);
-  };
   const std::string uninstKey = std::string("HKLM\\") + UNINST_KEY;
   const std::string pendingPath = std::string("HKLM\\") + SESSION_KEY + "|" + PENDING;
+  const std::string registeredPath = std::string("HKLM\\") + PLUGIN_KEY + "|Path";
   // "Complete at the restart", for deployment tools, when anything is held.
   const DWORD secondDone = s.held ? 3010 : 0;
   const DWORD uninstallDone = s.held && !s.restartBetween ? 3010 : 0;
@@ -511,9 +501,12 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     EXPECT_NE("(absent)", Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, name)) << name;
   char ours[MAX_PATH];
   DWORD n = GetShortPathNameA(saverFile.c_str(), ours, sizeof ours);
+  ForgetCachedProfile("system.ini");
+  char current[MAX_PATH];
+  GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "(absent)", current, sizeof current, "system.ini");
   std::string expected = makeCurrent ? std::string(ours, n) : s.previousSaver ? s.previousSaver : "(absent)";
-  EXPECT_EQ(expected, saverOf(nt));
-  EXPECT_EQ("(absent)", saverOf(!nt)) << "the other family's place";
+  EXPECT_EQ(nt ? expected : "(absent)", Value(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"));
+  EXPECT_EQ(nt ? "(absent)" : expected, std::string(current));
   // Where the platform keeps it under Wine, for both families.
   EXPECT_EQ(makeCurrent ? "1" : "0", Value(HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveActive"))
       << "screen saving switched on with ours made current";
@@ -536,7 +529,7 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     std::vector<unsigned char> old = packedSaver;
     old.insert(old.end(), {'o', 'l', 'd'});
     ASSERT_TRUE(harness::WriteWholeFile(saverFile, old));
-    ASSERT_TRUE(preview.Start(saverFile));
+    ASSERT_TRUE(preview.Start(saverFile)) << "no preview window";
   }
   ASSERT_EQ(secondDone, RunSetup(command(s.secondOptions, s.secondFolder)));
   const std::string first = folder;
@@ -548,8 +541,7 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
               Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString"));
     EXPECT_EQ(copies[0], Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Path"));
-    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, std::string("HKLM\\") + PLUGIN_KEY + "|Path",
-                                              pendingPath}));
+    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, registeredPath, pendingPath}));
   } else {
     EXPECT_EQ("", Changes(installed, Take(), {pendingPath})) << "a second install changed what the first left";
   }
@@ -568,7 +560,8 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     preview.End();
     bed.Restart();
     EXPECT_TRUE(packedSaver == harness::ReadWholeFile(saverFile)) << "the new saver in its place";
-    EXPECT_EQ(expected, saverOf(nt)) << "still the current one";
+    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, registeredPath, pendingPath}))
+        << "the current saver after the restart";
     replaced.clear();
   }
 
