@@ -198,10 +198,11 @@ Section "Make it the current screen saver" SecCurrent
     ${Else}
       WriteRegStr HKCU "Control Panel\Desktop" "SCRNSAVE.EXE" $3
     ${EndIf}
+    ; Named but switched off it would never run: switched on as the Display settings do when a
+    ; saver is chosen, so that the platform keeps the setting where the family keeps it and tells
+    ; the running programs. Ours current already, the user's choice stands.
+    System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_SAVE_AND_SEND})'
   ${EndIf}
-  ; Named but switched off it would never run: switched on as the Display settings do it, so that
-  ; the platform keeps the setting where the family keeps it and tells the running programs.
-  System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_SAVE_AND_SEND})'
 SectionEnd
 
 ; Puts a copy of the plug-in into folder $R0 and records it; the first copy is the one registered.
