@@ -8,8 +8,9 @@
 ;   nvr-setup.exe /S [/NOCURRENT] [/D=folder]     (/D last, unquoted, as the installer wants it)
 ;   "<folder>\uninstall.exe" /S
 ; /NOCURRENT leaves the current screen saver as it is. An installation in another folder is
-; removed first, by its own uninstaller. A plug-in held by a running browser is replaced or
-; removed when Windows restarts; the finish page then says so.
+; removed first, by its own uninstaller, leaving the current screen saver and screen saving as they
+; are. A plug-in held by a running browser is replaced or removed when Windows restarts; the
+; finish page then says so.
 ;
 ; Everything the uninstaller must undo is recorded under our uninstall key: where copies of the
 ; plug-in went (and which plug-in folders we created), which screen saver was current before, and
@@ -124,12 +125,36 @@ Function RemoveEarlierInstallation
   ${EndIf}
   DetailPrint "Removing the earlier installation in $0"
   ${If} ${FileExists} "$0\uninstall.exe"
+    ; Its uninstaller gives back the saver and screen saving only where it finds the record of
+    ; them: hidden from it, both stay as they are now, and the record passes on to this one.
+    StrCpy $R0 ""
+    ClearErrors
+    ReadRegStr $R0 HKLM "${UNINST_KEY}" "SaverSetIn"
+    ${IfNot} ${Errors}
+      ReadRegStr $R1 HKLM "${UNINST_KEY}" "SaverWritten"
+      ClearErrors
+      ReadRegStr $R2 HKLM "${UNINST_KEY}" "PreviousSaver"
+      StrCpy $R3 "1"
+      ${If} ${Errors}
+        StrCpy $R3 "0"
+      ${EndIf}
+      ReadRegDWORD $R4 HKLM "${UNINST_KEY}" "SaverWasActive"
+      DeleteRegValue HKLM "${UNINST_KEY}" "SaverSetIn"
+    ${EndIf}
     ExecWait '"$0\uninstall.exe" /S _?=$0' $1
     DetailPrint "Its uninstaller ended with $1"
     ${If} $1 == ${REBOOT_REQUIRED}
       SetRebootFlag true
     ${EndIf}
     Delete "$0\uninstall.exe"
+    ${If} $R0 != ""
+      WriteRegStr HKLM "${UNINST_KEY}" "SaverSetIn" $R0
+      WriteRegStr HKLM "${UNINST_KEY}" "SaverWritten" $R1
+      ${If} $R3 == "1"
+        WriteRegStr HKLM "${UNINST_KEY}" "PreviousSaver" $R2
+      ${EndIf}
+      WriteRegDWORD HKLM "${UNINST_KEY}" "SaverWasActive" $R4
+    ${EndIf}
   ${EndIf}
   ; When a held file keeps it, the uninstaller has had it removed at the restart.
   RMDir "$0"
