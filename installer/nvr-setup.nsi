@@ -9,8 +9,8 @@
 ;   "<folder>\uninstall.exe" /S
 ; /NOCURRENT leaves the current screen saver as it is. An installation in another folder is
 ; removed first, by its own uninstaller, leaving the current screen saver and screen saving as they
-; are. A plug-in held by a running browser is replaced or removed when Windows restarts; the
-; finish page then says so.
+; are. A saver or plug-in held by a running program is replaced or removed when Windows restarts;
+; the finish page then says so.
 ;
 ; Everything the uninstaller must undo is recorded under our uninstall key: where copies of the
 ; plug-in went (and which plug-in folders we created), which screen saver was current before, and
@@ -68,7 +68,7 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} is installed"
 !define MUI_FINISHPAGE_TEXT "The screen saver is listed in the Display settings, and the browser plug-in opens NVR Link files (*.nvr) in your browser.$\r$\n$\r$\nBoth work with the Nuvora main application, which this setup does not install. They find it through the file WIN.INI, section [NVR], key Exe; without that entry they look for c:\nvr\nvr.exe.$\r$\n$\r$\nTo remove them, use Add/Remove Programs."
-!define MUI_FINISHPAGE_TEXT_REBOOT "A running browser holds the browser plug-in that was installed before. It is replaced or removed when Windows restarts; until then the browser keeps using it.$\r$\n$\r$\nTo remove the programs later, use Add/Remove Programs."
+!define MUI_FINISHPAGE_TEXT_REBOOT "A running program (the screen saver, its preview in the Display settings, or a browser) holds a file that was installed before. It is replaced or removed when Windows restarts; until then the running program keeps using it.$\r$\n$\r$\nTo remove the programs later, use Add/Remove Programs."
 !define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -78,13 +78,15 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} is removed"
 !define MUI_FINISHPAGE_TEXT "The screen saver and the browser plug-in are removed."
-!define MUI_FINISHPAGE_TEXT_REBOOT "A running browser holds the browser plug-in. It is removed when Windows restarts."
+!define MUI_FINISHPAGE_TEXT_REBOOT "A running program (the screen saver, its preview, or a browser) holds one of the files. It is removed when Windows restarts."
 !define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
 
 Var pluginCopies    ; how many copies of the plug-in this run placed
 Var registeredCopy  ; the copy named in the plug-in registration
+Var saverDeletion   ; "1" when the earlier installation's uninstaller left the saver to be
+                    ; deleted at the restart
 
 ; ---------------------------------------------------------------------------------------------
 ; The current screen saver: where the system keeps it depends on the family.
@@ -116,6 +118,7 @@ FunctionEnd
 ; that one installation exists at a time. Run in place (_?=) so that it can be waited for; it
 ; cannot delete itself then, which is done here.
 Function RemoveEarlierInstallation
+  StrCpy $saverDeletion "0"
   ClearErrors
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} ${Errors}
@@ -155,6 +158,10 @@ Function RemoveEarlierInstallation
       ${EndIf}
       WriteRegDWORD HKLM "${UNINST_KEY}" "SaverWasActive" $R4
     ${EndIf}
+    ; It deletes the saver, or has it deleted at the restart when a running program holds it.
+    ${If} ${FileExists} "$SYSDIR\nvrss32.scr"
+      StrCpy $saverDeletion "1"
+    ${EndIf}
   ${EndIf}
   ; When a held file keeps it, the uninstaller has had it removed at the restart.
   RMDir "$0"
@@ -165,8 +172,20 @@ Section "-Program files"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; A running saver or its preview in the Display settings holds the file: the new one then waits
+  ; beside it and takes its place when Windows restarts. So it does, too, after a deletion that
+  ; the earlier uninstaller left for the restart, which would otherwise remove it.
   SetOutPath "$SYSDIR"
+  ClearErrors
+  SetOverwrite try
   File "/oname=nvrss32.scr" "${SAVER}"
+  SetOverwrite on
+  ${If} ${Errors}
+  ${OrIf} $saverDeletion == "1"
+    DetailPrint "In use: $SYSDIR\nvrss32.scr is replaced when Windows restarts"
+    File "/oname=nvrss32.scr.new" "${SAVER}"
+    Rename /REBOOTOK "$SYSDIR\nvrss32.scr.new" "$SYSDIR\nvrss32.scr"
+  ${EndIf}
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT} screen saver and browser plug-in"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -376,8 +395,10 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
 
-  ; Whatever a running program holds goes when Windows restarts.
+  ; Whatever a running program holds goes when Windows restarts; a replacement still waiting for
+  ; the restart must not take its place then.
   Delete /REBOOTOK "$SYSDIR\nvrss32.scr"
+  Delete "$SYSDIR\nvrss32.scr.new"
 
   ; Every copy of the plug-in, and the plug-in folders made for them once they are empty.
   ${Do}
