@@ -546,8 +546,7 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     EXPECT_EQ("", Changes(installed, Take(), {pendingPath})) << "a second install changed what the first left";
   }
   // A held file's replacement takes its place at the restart, after any deletion of it that the
-  // earlier installation's uninstaller left.
-  // That uninstaller, waited for in its own folder, leaves that folder to the restart too.
+  // earlier installation's uninstaller left (which, run in its own folder, leaves that one too).
   std::string replaced;
   if (s.held & SAVER) {
     if (s.secondFolder) replaced += "delete " + saverFile + "\ndelete " + first + "\\\n";
