@@ -8,8 +8,9 @@
 ;   nvr-setup.exe /S [/NOCURRENT] [/D=folder]     (/D last, unquoted, as the installer wants it)
 ;   "<folder>\uninstall.exe" /S
 ; /NOCURRENT leaves the current screen saver as it is. An installation in another folder is
-; removed first, by its own uninstaller. A plug-in held by a running browser is replaced or
-; removed when Windows restarts; the finish page then says so.
+; removed first, by its own uninstaller, leaving the current screen saver and screen saving as they
+; are. A saver or plug-in held by a running program is replaced or removed when Windows restarts;
+; the finish page then says so.
 ;
 ; Everything the uninstaller must undo is recorded under our uninstall key: where copies of the
 ; plug-in went (and which plug-in folders we created), which screen saver was current before, and
@@ -67,7 +68,7 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} is installed"
 !define MUI_FINISHPAGE_TEXT "The screen saver is listed in the Display settings, and the browser plug-in opens NVR Link files (*.nvr) in your browser.$\r$\n$\r$\nBoth work with the Nuvora main application, which this setup does not install. They find it through the file WIN.INI, section [NVR], key Exe; without that entry they look for c:\nvr\nvr.exe.$\r$\n$\r$\nTo remove them, use Add/Remove Programs."
-!define MUI_FINISHPAGE_TEXT_REBOOT "A running browser holds the browser plug-in that was installed before. It is replaced or removed when Windows restarts; until then the browser keeps using it.$\r$\n$\r$\nTo remove the programs later, use Add/Remove Programs."
+!define MUI_FINISHPAGE_TEXT_REBOOT "A running program (the screen saver, its preview in the Display settings, or a browser) holds a file that was installed before. It is replaced or removed when Windows restarts; until then the running program keeps using it.$\r$\n$\r$\nTo remove the programs later, use Add/Remove Programs."
 !define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -77,13 +78,15 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} is removed"
 !define MUI_FINISHPAGE_TEXT "The screen saver and the browser plug-in are removed."
-!define MUI_FINISHPAGE_TEXT_REBOOT "A running browser holds the browser plug-in. It is removed when Windows restarts."
+!define MUI_FINISHPAGE_TEXT_REBOOT "A running program (the screen saver, its preview, or a browser) holds one of the files. It is removed when Windows restarts."
 !define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "English"
 
 Var pluginCopies    ; how many copies of the plug-in this run placed
 Var registeredCopy  ; the copy named in the plug-in registration
+Var saverDeletion   ; "1" when the earlier installation's uninstaller left the saver to be
+                    ; deleted at the restart
 
 ; ---------------------------------------------------------------------------------------------
 ; The current screen saver: where the system keeps it depends on the family.
@@ -115,6 +118,7 @@ FunctionEnd
 ; that one installation exists at a time. Run in place (_?=) so that it can be waited for; it
 ; cannot delete itself then, which is done here.
 Function RemoveEarlierInstallation
+  StrCpy $saverDeletion "0"
   ClearErrors
   ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
   ${If} ${Errors}
@@ -124,12 +128,40 @@ Function RemoveEarlierInstallation
   ${EndIf}
   DetailPrint "Removing the earlier installation in $0"
   ${If} ${FileExists} "$0\uninstall.exe"
+    ; Its uninstaller gives back the saver and screen saving only where it finds the record of
+    ; them: hidden from it, both stay as they are now, and the record passes on to this one.
+    StrCpy $R0 ""
+    ClearErrors
+    ReadRegStr $R0 HKLM "${UNINST_KEY}" "SaverSetIn"
+    ${IfNot} ${Errors}
+      ReadRegStr $R1 HKLM "${UNINST_KEY}" "SaverWritten"
+      ClearErrors
+      ReadRegStr $R2 HKLM "${UNINST_KEY}" "PreviousSaver"
+      StrCpy $R3 "1"
+      ${If} ${Errors}
+        StrCpy $R3 "0"
+      ${EndIf}
+      ReadRegDWORD $R4 HKLM "${UNINST_KEY}" "SaverWasActive"
+      DeleteRegValue HKLM "${UNINST_KEY}" "SaverSetIn"
+    ${EndIf}
     ExecWait '"$0\uninstall.exe" /S _?=$0' $1
     DetailPrint "Its uninstaller ended with $1"
     ${If} $1 == ${REBOOT_REQUIRED}
       SetRebootFlag true
     ${EndIf}
     Delete "$0\uninstall.exe"
+    ${If} $R0 != ""
+      WriteRegStr HKLM "${UNINST_KEY}" "SaverSetIn" $R0
+      WriteRegStr HKLM "${UNINST_KEY}" "SaverWritten" $R1
+      ${If} $R3 == "1"
+        WriteRegStr HKLM "${UNINST_KEY}" "PreviousSaver" $R2
+      ${EndIf}
+      WriteRegDWORD HKLM "${UNINST_KEY}" "SaverWasActive" $R4
+    ${EndIf}
+    ; It deletes the saver, or has it deleted at the restart when a running program holds it.
+    ${If} ${FileExists} "$SYSDIR\nvrss32.scr"
+      StrCpy $saverDeletion "1"
+    ${EndIf}
   ${EndIf}
   ; When a held file keeps it, the uninstaller has had it removed at the restart.
   RMDir "$0"
@@ -140,8 +172,20 @@ Section "-Program files"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; A running saver or its preview in the Display settings holds the file: the new one then waits
+  ; beside it and takes its place when Windows restarts. So it does, too, after a deletion that
+  ; the earlier uninstaller left for the restart, which would otherwise remove it.
   SetOutPath "$SYSDIR"
+  ClearErrors
+  SetOverwrite try
   File "/oname=nvrss32.scr" "${SAVER}"
+  SetOverwrite on
+  ${If} ${Errors}
+  ${OrIf} $saverDeletion == "1"
+    DetailPrint "In use: $SYSDIR\nvrss32.scr is replaced when Windows restarts"
+    File "/oname=nvrss32.scr.new" "${SAVER}"
+    Rename /REBOOTOK "$SYSDIR\nvrss32.scr.new" "$SYSDIR\nvrss32.scr"
+  ${EndIf}
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT} screen saver and browser plug-in"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -198,10 +242,11 @@ Section "Make it the current screen saver" SecCurrent
     ${Else}
       WriteRegStr HKCU "Control Panel\Desktop" "SCRNSAVE.EXE" $3
     ${EndIf}
+    ; Named but switched off it would never run: switched on as the Display settings do when a
+    ; saver is chosen, so that the platform keeps the setting where the family keeps it and tells
+    ; the running programs. Ours current already, the user's choice stands.
+    System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_SAVE_AND_SEND})'
   ${EndIf}
-  ; Named but switched off it would never run: switched on as the Display settings do it, so that
-  ; the platform keeps the setting where the family keeps it and tells the running programs.
-  System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_SAVE_AND_SEND})'
 SectionEnd
 
 ; Puts a copy of the plug-in into folder $R0 and records it; the first copy is the one registered.
@@ -350,8 +395,10 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
 
-  ; Whatever a running program holds goes when Windows restarts.
+  ; Whatever a running program holds goes when Windows restarts; a replacement still waiting for
+  ; the restart must not take its place then.
   Delete /REBOOTOK "$SYSDIR\nvrss32.scr"
+  Delete "$SYSDIR\nvrss32.scr.new"
 
   ; Every copy of the plug-in, and the plug-in folders made for them once they are empty.
   ${Do}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -393,15 +394,19 @@ void ExpectSettingsDialogFromSystemFolder() {
   EXPECT_EQ(0u, harness::ExitCode(saver)) << "closed without OK";
 }
 
+// What running programs hold from before the second install.
+enum Held { NOTHING = 0, PLUGIN = 1, SAVER = 2 };
+
 struct Scenario {
   const char* windows;        // what Wine reports: "win7" (NT) or "win98" (95 family)
   const char* previousSaver;  // the current screen saver before setup, or none
-  const char* options;        // extra setup options
+  const char* options;        // extra options of the first install
+  const char* secondOptions;  // and of the second
   const char* folder;         // /D= folder, or null for the default
   bool browsers;              // a Navigator with its plug-in folder, a later browser without one
   const char* secondFolder;   // /D= folder of the second install, or null for the first one's
-  bool held;                  // a running browser holds the registered plug-in from before the
-                              // second install until after the uninstall
+  int held;                   // a browser holds the registered plug-in, a preview the saver
+  bool restartBetween;        // they end and the machine restarts before the uninstall, else after
 };
 
 // The plug-in loaded as a running browser holds it, until the browser ends.
@@ -414,17 +419,40 @@ struct RunningBrowser {
   }
 };
 
+// A saver's preview in a window of ours, as the Display settings show it: its process holds the
+// saver's file until it ends.
+struct RunningPreview {
+  std::unique_ptr<harness::TestWindow> parent;
+  harness::Child saver;
+  ~RunningPreview() { End(); }
+  bool Start(const std::string& path) {  // true once its window shows
+    parent = std::make_unique<harness::TestWindow>("Display settings", 152, 112);
+    HWND window = parent->Handle();
+    return harness::StartSaver(saver, "/p " + parent->Number(), path) &&
+           harness::WaitUntil([&] { return harness::FindChildWindow(window, saver.Pid(), harness::SAVER_CLASS); },
+                              10000);
+  }
+  void End() {
+    if (!parent) return;
+    DestroyWindow(parent->Handle());
+    EXPECT_EQ(0u, harness::ExitCode(saver)) << "the preview ends with its window";
+    parent.reset();
+  }
+};
+
 void InstallTwiceAndUninstall(const Scenario& s) {
   std::string setup = harness::BinPath("nvr-setup.exe");
   ASSERT_TRUE(Exists(setup)) << setup;
   harness::ScopedRegValue version(HKEY_CURRENT_USER, "Software\\Wine", "Version", s.windows);
   bool nt = std::string(s.windows) == "win7";
   bool makeCurrent = std::string(s.options).find("/NOCURRENT") == std::string::npos;
+  const std::string saverFile = SystemPath("nvrss32.scr");
   Bed bed;
   bed.SetSaver(true, nt ? s.previousSaver : nullptr);
   bed.SetSaver(false, nt ? nullptr : s.previousSaver);
   bed.SetActive(false);
   RunningBrowser browser;
+  RunningPreview preview;
   std::vector<std::string> copies;  // where the plug-in must go, the registered copy first
   std::vector<std::string> madeFolders;
   std::string navigator;
@@ -445,17 +473,21 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     }
   };
   installIn(folder);
-  auto command = [&](const char* into) {
-    return "\"" + setup + "\" /S" + s.options + (into ? std::string(" /D=") + into : "");
+  auto command = [&](const char* options, const char* into) {
+    return "\"" + setup + "\" /S" + options + (into ? std::string(" /D=") + into : "");
   };
   const std::string uninstKey = std::string("HKLM\\") + UNINST_KEY;
   const std::string pendingPath = std::string("HKLM\\") + SESSION_KEY + "|" + PENDING;
-  const DWORD done = s.held ? 3010 : 0;  // "complete at the restart", for deployment tools
+  const std::string registeredPath = std::string("HKLM\\") + PLUGIN_KEY + "|Path";
+  // "Complete at the restart", for deployment tools, when anything is held.
+  const DWORD secondDone = s.held ? 3010 : 0;
+  const DWORD uninstallDone = s.held && !s.restartBetween ? 3010 : 0;
   SystemState before = Take();
 
-  ASSERT_EQ(0u, RunSetup(command(s.folder)));
+  ASSERT_EQ(0u, RunSetup(command(s.options, s.folder)));
   SystemState installed = Take();
-  EXPECT_TRUE(Exists(SystemPath("nvrss32.scr")));
+  const std::vector<unsigned char> packedSaver = harness::ReadWholeFile(saverFile);
+  EXPECT_FALSE(packedSaver.empty()) << saverFile;
   EXPECT_TRUE(Exists(folder + "\\uninstall.exe"));
   for (const std::string& copy : copies) EXPECT_TRUE(Exists(copy)) << copy;
   EXPECT_EQ("\"" + folder + "\\uninstall.exe\"", Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "UninstallString"));
@@ -468,7 +500,7 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   for (const char* name : {"Description", "ProductName", "Vendor", "Version"})
     EXPECT_NE("(absent)", Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, name)) << name;
   char ours[MAX_PATH];
-  DWORD n = GetShortPathNameA(SystemPath("nvrss32.scr").c_str(), ours, sizeof ours);
+  DWORD n = GetShortPathNameA(saverFile.c_str(), ours, sizeof ours);
   ForgetCachedProfile("system.ini");
   char current[MAX_PATH];
   GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "(absent)", current, sizeof current, "system.ini");
@@ -485,13 +517,23 @@ void InstallTwiceAndUninstall(const Scenario& s) {
 
   ExpectSettingsDialogFromSystemFolder();
 
-  if (s.held) {
+  // The user switches screen saving off meanwhile: a second install leaves that choice alone.
+  bed.SetActive(false);
+  installed = Take();
+  if (s.held & PLUGIN) {
     browser.plugin = LoadLibraryA(copies[0].c_str());
     ASSERT_TRUE(browser.plugin) << copies[0];
   }
-  ASSERT_EQ(done, RunSetup(command(s.secondFolder)));
+  if (s.held & SAVER) {
+    // Marked at its end, where the loader does not look, so that the new saver can be told from it.
+    std::vector<unsigned char> old = packedSaver;
+    old.insert(old.end(), {'o', 'l', 'd'});
+    ASSERT_TRUE(harness::WriteWholeFile(saverFile, old));
+    ASSERT_TRUE(preview.Start(saverFile)) << "no preview window";
+  }
+  ASSERT_EQ(secondDone, RunSetup(command(s.secondOptions, s.secondFolder)));
+  const std::string first = folder;
   if (s.secondFolder) {
-    std::string first = folder;
     installIn(s.secondFolder);
     EXPECT_FALSE(Exists(first)) << "the earlier installation";
     EXPECT_TRUE(Exists(folder + "\\uninstall.exe"));
@@ -499,24 +541,42 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     EXPECT_EQ("\"" + folder + "\\uninstall.exe\" /S",
               Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString"));
     EXPECT_EQ(copies[0], Value(HKEY_LOCAL_MACHINE, PLUGIN_KEY, "Path"));
-    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, std::string("HKLM\\") + PLUGIN_KEY + "|Path",
-                                              pendingPath}));
+    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, registeredPath, pendingPath}));
   } else {
     EXPECT_EQ("", Changes(installed, Take(), {pendingPath})) << "a second install changed what the first left";
   }
-  EXPECT_EQ(s.held ? copies[0] + ".new -> " + copies[0] + "\n" : "", bed.Scheduled())
-      << "the held copy replaced at the restart";
+  // A held file's replacement takes its place at the restart, after any deletion of it that the
+  // earlier installation's uninstaller left (which, run in its own folder, leaves that one too).
+  std::string replaced;
+  if (s.held & SAVER) {
+    if (s.secondFolder) replaced += "delete " + saverFile + "\ndelete " + first + "\\\n";
+    replaced += saverFile + ".new -> " + saverFile + "\n";
+  }
+  if (s.held & PLUGIN) replaced += copies[0] + ".new -> " + copies[0] + "\n";
+  EXPECT_EQ(replaced, bed.Scheduled()) << "the held files replaced at the restart";
+
+  if (s.restartBetween) {
+    preview.End();
+    bed.Restart();
+    EXPECT_TRUE(packedSaver == harness::ReadWholeFile(saverFile)) << "the new saver in its place";
+    EXPECT_EQ("", Changes(installed, Take(), {uninstKey, registeredPath, pendingPath}))
+        << "the current saver after the restart";
+    replaced.clear();
+  }
 
   std::string quiet = Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString");
-  EXPECT_EQ(done, RunSetup(quiet));
+  EXPECT_EQ(uninstallDone, RunSetup(quiet));
   SystemState removed = Take();
   EXPECT_EQ("", Changes(before, removed, {pendingPath}));
-  EXPECT_FALSE(Exists(SystemPath("nvrss32.scr")));
-  EXPECT_EQ(s.held ? copies[0] + ".new -> " + copies[0] + "\ndelete " + copies[0] + "\n" : "",
-            bed.Scheduled())
-      << "what is left for the restart, besides the uninstaller's own copy";
+  EXPECT_EQ(preview.parent != nullptr, Exists(saverFile)) << "the saver, unless held";
+  if (preview.parent) replaced += "delete " + saverFile + "\n";
+  if (browser.plugin) replaced += "delete " + copies[0] + "\n";
+  EXPECT_EQ(replaced, bed.Scheduled()) << "what is left for the restart, besides the uninstaller's own copy";
   browser.End();
+  preview.End();
   bed.Restart();
+  EXPECT_FALSE(Exists(saverFile));
+  EXPECT_FALSE(Exists(saverFile + ".new"));
   EXPECT_FALSE(Exists(folder));
   for (const std::string& copy : copies) EXPECT_FALSE(Exists(copy)) << copy;
   for (const std::string& made : madeFolders) EXPECT_FALSE(Exists(made)) << made;
@@ -525,17 +585,24 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   }
 }
 
+// A move with the saver held by its preview, and a restart before the uninstall.
 TEST(Setup, NtWithoutBrowserKeepsPlugInInItsFolderAndMovesToAnotherFolderWhole) {
-  InstallTwiceAndUninstall(
-      {"win7", "C:\\windows\\system32\\previous.scr", "", "C:\\nvr-setup-test", false, "C:\\nvr-setup-other", false});
+  InstallTwiceAndUninstall({"win7", "C:\\windows\\system32\\previous.scr", "", "", "C:\\nvr-setup-test", false,
+                            "C:\\nvr-setup-other", SAVER, true});
 }
 
-TEST(Setup, Family95WithBrowsersPutsPlugInBesideEachAndReplacesAHeldOneAtRestart) {
-  InstallTwiceAndUninstall({"win98", nullptr, "", nullptr, true, nullptr, true});
+TEST(Setup, Family95WithBrowsersPutsPlugInBesideEachAndReplacesHeldFilesAtRestart) {
+  InstallTwiceAndUninstall({"win98", nullptr, "", "", nullptr, true, nullptr, PLUGIN | SAVER, false});
 }
 
 TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAlone) {
-  InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", " /NOCURRENT", nullptr, false, nullptr, false});
+  InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", " /NOCURRENT", " /NOCURRENT", nullptr,
+                            false, nullptr, NOTHING, false});
+}
+
+TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAloneInAMove) {
+  InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", "", " /NOCURRENT", nullptr, false,
+                            "C:\\nvr-setup-other", NOTHING, false});
 }
 
 }  // namespace
