@@ -582,6 +582,10 @@ TEST(Plugin, ExampleApplicationsLeaveOnlyTheirOwnPageElement) {
     SendMessageTimeoutA(app, harness::WhoAmIMessage(), WHOAMI_APP, 0, SMTO_ABORTIFHUNG, 2000, &answer);
     EXPECT_EQ(nullptr, GetParent(app)) << "still in the element that went away";
     EXPECT_EQ(app, harness::FindApplication()) << "one copy answers";
+    // A second copy, started for another element, hands it to the running one and ends.
+    HWND third = host.Window(2, 440, 0, 200, 100);
+    EXPECT_EQ(0u, harness::Run(harness::Quoted(harness::BinPath(r.program)) + " PLUGIN " + harness::Number(third) + " 7"));
+    EXPECT_TRUE(harness::WaitUntil([&] { return GetParent(app) == third; }, 5000)) << "the second copy's element";
     harness::EndApplication();
   }
 }
