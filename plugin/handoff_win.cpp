@@ -91,8 +91,13 @@ void CALLBACK ServeWaitingElements(HWND, UINT, UINT_PTR, DWORD) {
     PluginInstanceData* record = pluginState.records;
     while (record && !record->waitingWindow) record = record->next;
     if (!record) break;
+    HWND window = record->waitingWindow;
+    if (!IsWindow(window)) {  // gone since: the element's next window change brings another
+      record->waitingWindow = nullptr;
+      continue;
+    }
     if (!application && !StartAllowed()) return;
-    HandOff(record->serial, record->waitingWindow, application, busy);
+    HandOff(record->serial, window, application, busy);
     if (!application) return;  // one start at a time
   }
   StopWaiting();
