@@ -282,7 +282,9 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
     }
     ASSERT_EQ(0, host.Do("setwindow 0 0"));
     // A later window change brings another handle: not subclassed, but named to the application.
-    if (r.firstGone) ASSERT_EQ(0, host.Do("destroywindow 0"));
+    if (r.firstGone) {
+      ASSERT_EQ(0, host.Do("destroywindow 0"));
+    }
     HWND other = host.Window(1, 200, 0, 50, 50);
     ASSERT_EQ(0, host.Do("setwindow 0 1"));
     // Print requests reach the application only for an instance with a window; the embedded one
