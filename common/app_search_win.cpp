@@ -3,11 +3,9 @@
 #include "common/link_protocol.h"
 
 UINT whoAmIMessage = 0;
-AppSearchState appSearch = {nullptr, {nullptr}, {0}, 0};
+KnownApplication knownApplication = {0, 0};
 
 namespace {
-
-enum ProbeResult { PROBE_OTHER, PROBE_APPLICATION, PROBE_BUSY };
 
 typedef BOOL(WINAPI* IsHungAppWindowProc)(HWND window);
 
@@ -20,84 +18,52 @@ BOOL IsHung(HWND window) {
   return isHung && isHung(window);
 }
 
-ProbeResult Probe(HWND window, UINT timeoutMs) {
+HWND AsWindow(SearchWindow window) { return reinterpret_cast<HWND>(window); }
+
+ProbeResult ProbeWindow(void*, SearchWindow window, uint32_t timeoutMs) {
   DWORD_PTR answer = 0;
-  if (SendMessageTimeoutA(window, whoAmIMessage, WHOAMI_APP, 0, SMTO_ABORTIFHUNG, timeoutMs,
-                          &answer))
-    return answer == WHOAMI_APP ? PROBE_APPLICATION : PROBE_OTHER;
-  // Gone, or hung by the platform's measure: no live application.
-  return IsWindow(window) && !IsHung(window) ? PROBE_BUSY : PROBE_OTHER;
+  SetLastError(0);
+  BOOL answered = SendMessageTimeoutA(AsWindow(window), whoAmIMessage, WHOAMI_APP, 0,
+                                      SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
+  DWORD timedOut = !answered && GetLastError() == ERROR_TIMEOUT;
+  return ClassifyProbe(answered, answer, timedOut, timedOut && IsHung(AsWindow(window)));
 }
 
-DWORD NotedBusy(DWORD thread) {
-  for (DWORD i = 0; i < appSearch.busyCount; ++i)
-    if (appSearch.busyThreads[i] == thread) return 1;
-  return 0;
+uint32_t WindowThread(void*, SearchWindow window, uint32_t* process) {
+  DWORD owner = 0;
+  DWORD thread = GetWindowThreadProcessId(AsWindow(window), &owner);
+  if (process) *process = owner;
+  return thread;
 }
 
-// One pass over every window below the desktop, passing over the threads noted busy.
-HWND SearchDesktop(void) {
-  HWND found = nullptr;
-  EnumChildWindows(GetDesktopWindow(), MatchApplicationWindow, reinterpret_cast<LPARAM>(&found));
-  appSearch.knownWindow = found;
-  return found;
+uint32_t Tick(void*) { return GetTickCount(); }
+
+struct Offering {
+  uint32_t (*offer)(void* search, SearchWindow window);
+  void* search;
+};
+
+BOOL CALLBACK OfferWindow(HWND window, LPARAM offering) {
+  Offering* to = reinterpret_cast<Offering*>(offering);
+  return to->offer(to->search, reinterpret_cast<SearchWindow>(window)) ? TRUE : FALSE;
+}
+
+void EnumerateDesktop(void*, uint32_t (*offer)(void* search, SearchWindow window), void* search) {
+  Offering to = {offer, search};
+  EnumChildWindows(GetDesktopWindow(), OfferWindow, reinterpret_cast<LPARAM>(&to));
+}
+
+const AppSearchPlatform PLATFORM = {nullptr, ProbeWindow, WindowThread, Tick, EnumerateDesktop};
+
+HWND Find(DWORD* busy, uint32_t beforeStart) {
+  whoAmIMessage = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
+  AppSearchResult found = SearchApplication(&PLATFORM, &knownApplication, beforeStart);
+  if (busy) *busy = found.busy;
+  return AsWindow(found.window);
 }
 
 }  // namespace
 
-BOOL CALLBACK MatchApplicationWindow(HWND window, LPARAM found) {
-  // The thread's other windows would keep the search waiting just as long. Asked only once a
-  // thread was noted: the question costs a call to the system for every window.
-  if (appSearch.busyCount && NotedBusy(GetWindowThreadProcessId(window, nullptr))) return TRUE;
-  switch (Probe(window, APP_PROBE_TIMEOUT_MS)) {
-    case PROBE_APPLICATION:
-      *reinterpret_cast<HWND*>(found) = window;
-      return FALSE;
-    case PROBE_BUSY:
-      if (appSearch.busyCount < APP_BUSY_MAX) {
-        appSearch.busyWindows[appSearch.busyCount] = window;
-        appSearch.busyThreads[appSearch.busyCount] = GetWindowThreadProcessId(window, nullptr);
-        ++appSearch.busyCount;
-      }
-      return TRUE;
-    case PROBE_OTHER:
-      break;
-  }
-  return TRUE;
-}
+HWND FindMainApplication(DWORD* busy) { return Find(busy, 0); }
 
-HWND FindMainApplication(void) {
-  whoAmIMessage = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
-  appSearch.busyCount = 0;
-  HWND known = appSearch.knownWindow;
-  // A known application that is only busy is still the application: no other is looked for.
-  if (known && Probe(known, APP_PROBE_TIMEOUT_MS) != PROBE_OTHER) return known;
-  return SearchDesktop();
-}
-
-HWND FindMainApplicationBeforeStart(void) {
-  HWND found = FindMainApplication();
-  if (found || !appSearch.busyCount) return found;
-  // The second look: each busy window in turn, within one time limit for all. Those that still
-  // do not answer stay noted and are passed over by the last pass.
-  DWORD start = GetTickCount();
-  DWORD stillBusy = 0;
-  for (DWORD i = 0; i < appSearch.busyCount; ++i) {
-    DWORD elapsed = GetTickCount() - start;
-    HWND window = appSearch.busyWindows[i];
-    ProbeResult result =
-        elapsed < APP_BUSY_WAIT_MS ? Probe(window, APP_BUSY_WAIT_MS - elapsed) : PROBE_BUSY;
-    if (result == PROBE_APPLICATION) {
-      appSearch.knownWindow = window;
-      return window;
-    }
-    if (result == PROBE_BUSY) {
-      appSearch.busyWindows[stillBusy] = window;
-      appSearch.busyThreads[stillBusy] = appSearch.busyThreads[i];
-      ++stillBusy;
-    }
-  }
-  appSearch.busyCount = stillBusy;
-  // A thread that answered again may own the application's window among its others.
-  return SearchDesktop();
-}
+HWND FindMainApplicationBeforeStart(DWORD* busy) { return Find(busy, 1); }

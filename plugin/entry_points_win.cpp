@@ -4,7 +4,7 @@
 #include "common/link_protocol.h"
 #include "plugin/plugin_state_win.h"
 
-PluginState pluginState = {nullptr, nullptr, 0};
+PluginState pluginState = {nullptr, nullptr, 0, nullptr, 0, 0};
 
 namespace {
 
@@ -14,7 +14,21 @@ const char INSTANCE_PROPERTY[] = "NPNVR.Instance";
 
 void Trace(const char* line) { OutputDebugStringA(line); }
 
+void Unlink(PluginInstanceData* record) {
+  for (PluginInstanceData** link = &pluginState.records; *link; link = &(*link)->next) {
+    if (*link != record) continue;
+    *link = record->next;
+    return;
+  }
+}
+
 }  // namespace
+
+PluginInstanceData* LiveRecord(DWORD serial) {
+  for (PluginInstanceData* record = pluginState.records; record; record = record->next)
+    if (record->serial == serial) return record;
+  return nullptr;
+}
 
 LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
                           UINT timeoutMs) {
@@ -79,6 +93,12 @@ static NPError NPP_New(NPMIMEType pluginType, NPP instance, uint16_t mode, int16
   if (!record) return NPERR_OUT_OF_MEMORY_ERROR;
   record->savedWndProc = 0;
   record->pluginWindow = nullptr;
+  record->instance = instance;
+  record->serial = ++pluginState.lastSerial;
+  record->waitingWindow = nullptr;
+  record->closing = 0;
+  record->next = pluginState.records;
+  pluginState.records = record;
   return NPERR_NO_ERROR;
 }
 
@@ -86,13 +106,20 @@ static NPError NPP_Destroy(NPP instance, NPSavedData** save) {
   Trace("NPP_Destroy\n");
   if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
   PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
-  // Told while the window is still subclassed and the record still exists.
-  HWND application = FindMainApplication();
-  if (application) {
+  // Marked first: from here on the element's scrolling goes to the browser, so an application
+  // that checks the window it leaves never gets its own answer back from an element that is
+  // going, whatever the order of its reply and of what it sends meanwhile.
+  if (record) record->closing = 1;
+  // Told while the window is still subclassed and the record still exists. An application that
+  // is only busy would not answer in time either: it is not waited for a second time.
+  DWORD busy = 0;
+  HWND application = FindMainApplication(&busy);
+  if (application && !busy) {
     SendToApplication(application, RegisterWindowMessageA(PLUGIN_CLOSING_NAME), 0, 0,
                       APP_CLOSING_TIMEOUT_MS);
   }
   if (record) {
+    Unlink(record);
     HWND window = record->pluginWindow;
     // Only a window that still names this instance is still ours: a handle of a window gone
     // may already belong to another.
@@ -139,7 +166,7 @@ static void NPP_Print(NPP instance, NPPrint* platformPrint) {
   // Printing is the application's business; nothing is drawn into the printer's context.
   PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
   if (!record || !record->pluginWindow) return;
-  HWND application = FindMainApplication();
+  HWND application = FindMainApplication(nullptr);  // a busy one takes the request later
   if (application) PostMessageA(application, LM_PLUGINPRINT, 0, 0);
 }
 
@@ -179,6 +206,7 @@ extern "C" NPError WINAPI NP_Shutdown(void) {
   NPP_Shutdown();
   pluginState.browserFuncs = nullptr;
   ForgetStart();
+  StopWaiting();
   return NPERR_NO_ERROR;
 }
 

@@ -21,6 +21,11 @@ uint32_t NeedsEngagedQuery(uint32_t appFound, uint32_t appInPluginWindow);
 // NeedsEngagedQuery holds; only its low 16 bits count here.
 HandOffAction DecideHandOff(uint32_t appFound, uint32_t appInPluginWindow, uint32_t engagedReply);
 
+// What counts as the engaged reply of an application that was found busy and is not asked (a
+// query would time out): a window change posts "PluginShowAgain", which the application takes
+// once it is free, and a paint shows the placeholder at once.
+const uint32_t BUSY_ENGAGED_REPLY = 0x10000;
+
 // How long a started application is given to show its window before a window change may start it
 // again: the time the screen saver waits for it.
 const uint32_t APP_APPEAR_LIMIT_MS = 20000;

@@ -47,18 +47,80 @@ uint32_t StartAllowed(void) {
   return MayStartApplication(started ? 1 : 0, pluginState.startTick, GetTickCount(), ended);
 }
 
-// Whether the instance was destroyed while the plug-in waited: its subclassed window no longer
-// names it. An instance whose window could not be subclassed has nothing to tell it by.
-uint32_t InstanceGone(HWND subclassed, NPP instance) {
-  return subclassed && AttachedInstance(subclassed) != instance ? 1 : 0;
+// How often the plug-in looks for the application while an element waits for it.
+const UINT APP_WAIT_POLL_MS = 1000;
+
+// After the search: the application is asked to show itself in window, left alone while it is
+// engaged elsewhere, or started. The query waits on the application, and the browser may destroy
+// the instance meanwhile: its record is looked up again after it.
+void HandOff(DWORD serial, HWND window, HWND application, DWORD busy) {
+  PluginInstanceData* record = LiveRecord(serial);
+  if (!record) return;
+  NPP instance = record->instance;
+  uint32_t appInPluginWindow = 0;
+  uint32_t engaged = AskEngaged(application, busy, record->pluginWindow, &appInPluginWindow);
+  record = LiveRecord(serial);
+  if (!record) return;
+  record->waitingWindow = nullptr;
+  switch (DecideHandOff(application ? 1 : 0, appInPluginWindow, engaged)) {
+    case HANDOFF_START:
+      // While another element's start is under way, this one is served once the application
+      // appears: the element that started it may be gone by then, and its window with it.
+      if (StartAllowed())
+        StartApplication(window, instance);
+      else
+        WaitForApplication(record, window);
+      break;
+    case HANDOFF_SHOW_AGAIN:
+      ForgetStart();
+      PostMessageA(application, RegisterWindowMessageA(PLUGIN_SHOW_AGAIN_NAME),
+                   reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(instance));
+      break;
+    case HANDOFF_NOTHING:
+      ForgetStart();
+      break;  // the next paint shows the placeholder
+  }
+}
+
+// While elements wait: once the application answers, each is handed its window as a window
+// change would; when the start under way may be given up, one element starts it anew.
+void CALLBACK ServeWaitingElements(HWND, UINT, UINT_PTR, DWORD) {
+  DWORD busy = 0;
+  HWND application = FindMainApplication(&busy);
+  for (;;) {
+    PluginInstanceData* record = pluginState.records;
+    while (record && !record->waitingWindow) record = record->next;
+    if (!record) break;
+    HWND window = record->waitingWindow;
+    if (!IsWindow(window)) {  // gone since: the element's next window change brings another
+      record->waitingWindow = nullptr;
+      continue;
+    }
+    if (!application && !StartAllowed()) return;
+    HandOff(record->serial, window, application, busy);
+    if (!application) return;  // one start at a time
+  }
+  StopWaiting();
 }
 
 }  // namespace
 
-uint32_t AskEngaged(HWND application, HWND window, uint32_t* appInWindow) {
+void WaitForApplication(PluginInstanceData* record, HWND window) {
+  record->waitingWindow = window;
+  if (!pluginState.waitTimer)
+    pluginState.waitTimer = SetTimer(nullptr, 0, APP_WAIT_POLL_MS, ServeWaitingElements);
+}
+
+void StopWaiting(void) {
+  if (pluginState.waitTimer) KillTimer(nullptr, pluginState.waitTimer);
+  pluginState.waitTimer = 0;
+}
+
+uint32_t AskEngaged(HWND application, DWORD busy, HWND window, uint32_t* appInWindow) {
   uint32_t appFound = application ? 1 : 0;
   *appInWindow = appFound && GetParent(application) == window;
   if (!NeedsEngagedQuery(appFound, *appInWindow)) return 0;
+  if (busy) return BUSY_ENGAGED_REPLY;
   return static_cast<uint32_t>(
       SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
 }
@@ -79,28 +141,12 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
                                              reinterpret_cast<LONG_PTR>(PluginWindowProc));
     if (!record->savedWndProc) DetachInstance(pageWindow);
   }
-  // The search and the query wait on other programs, and the browser may destroy this very
-  // instance meanwhile: nothing of the record is read after them, and a window that no longer
-  // names this instance ends the hand-off.
-  HWND pluginWindow = record->pluginWindow;
-  HWND subclassed = record->savedWndProc ? pluginWindow : nullptr;
-  HWND application = FindMainApplicationBeforeStart();
-  if (InstanceGone(subclassed, instance)) return NPERR_NO_ERROR;
-  uint32_t appInPluginWindow = 0;
-  uint32_t engaged = AskEngaged(application, pluginWindow, &appInPluginWindow);
-  if (InstanceGone(subclassed, instance)) return NPERR_NO_ERROR;
-  switch (DecideHandOff(application ? 1 : 0, appInPluginWindow, engaged)) {
-    case HANDOFF_START:
-      if (StartAllowed()) StartApplication(pageWindow, instance);
-      break;
-    case HANDOFF_SHOW_AGAIN:
-      ForgetStart();
-      PostMessageA(application, RegisterWindowMessageA(PLUGIN_SHOW_AGAIN_NAME),
-                   reinterpret_cast<WPARAM>(pageWindow), reinterpret_cast<LPARAM>(instance));
-      break;
-    case HANDOFF_NOTHING:
-      ForgetStart();
-      break;  // the next paint shows the placeholder
-  }
+  // The search waits on other programs, and the browser may destroy this very instance
+  // meanwhile: the hand-off looks its record up again. The window of this call is handed over,
+  // whether or not it is the one subclassed.
+  DWORD serial = record->serial;
+  DWORD busy = 0;
+  HWND application = FindMainApplicationBeforeStart(&busy);
+  HandOff(serial, pageWindow, application, busy);
   return NPERR_NO_ERROR;
 }

@@ -10,6 +10,15 @@
 struct PluginInstanceData {
   LONG_PTR savedWndProc;  // the plug-in window's procedure before ours; 0: not subclassed
   HWND pluginWindow;      // the window that was subclassed; 0: none
+  // Whether an instance lives is kept here, not on its window, which the browser may destroy
+  // first: NPP_New links the record into the module's list and NPP_Destroy unlinks it.
+  PluginInstanceData* next;
+  NPP instance;
+  DWORD serial;           // unique in the module's life: a record freed and made again differs
+  // The window to hand to the application once it appears: a window change found none, but
+  // another element's start was still under way; null when the element waits for nothing.
+  HWND waitingWindow;
+  DWORD closing;          // NPP_Destroy has begun: "PluginClosing" is being sent
 };
 
 // One set per loaded module. There is no "current instance": each subclassed window names its own
@@ -20,6 +29,9 @@ struct PluginState {
   // page of several elements starts the application once (see MayStartApplication).
   HANDLE startedProcess;
   DWORD startTick;                // when it was started
+  PluginInstanceData* records;    // every live instance's record
+  DWORD lastSerial;
+  UINT_PTR waitTimer;             // looks for the application while an element waits for it
 };
 
 extern PluginState pluginState;
@@ -36,8 +48,9 @@ LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM 
 
 // Where the application is for the plug-in window: *appInWindow is 1 when it is inside window.
 // The engaged reply, asked only when NeedsEngagedQuery says so (0 otherwise, and when it does not
-// answer). The query waits on the application: the caller looks its record up again afterwards.
-uint32_t AskEngaged(HWND application, HWND window, uint32_t* appInWindow);
+// answer). An application found busy is not asked: it counts as BUSY_ENGAGED_REPLY. The query
+// waits on the application: the caller looks its record up again afterwards.
+uint32_t AskEngaged(HWND application, DWORD busy, HWND window, uint32_t* appInWindow);
 
 // The browser's table when it is stored and reaches at least to end, else null: a table too short
 // for a function counts as absent for it.
@@ -45,6 +58,15 @@ NPNetscapeFuncs* BrowserFuncsReaching(size_t end);
 
 // Forgets the start in progress: the application was found, or the module ends.
 void ForgetStart(void);
+
+// The record with this serial while its instance lives, else null: looked up again after every
+// send that may wait, as the browser may destroy the instance meanwhile.
+PluginInstanceData* LiveRecord(DWORD serial);
+
+// The element waits to be handed its window once the application appears (see waitingWindow).
+void WaitForApplication(PluginInstanceData* record, HWND window);
+// Ends the look for the application, when no element waits any more or the module ends.
+void StopWaiting(void);
 
 // Each subclassed window names its own instance, so that several instances live side by side
 // and a destroyed one is never reached: a window property set when the window is subclassed and

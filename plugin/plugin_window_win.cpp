@@ -36,15 +36,17 @@ HBITMAP LoadResourceBitmap(HMODULE module, UINT resourceId, HPALETTE palette) {
   return bitmap;
 }
 
-// The placeholder: the client area black, the logo centred on it under the application's palette.
+// The placeholder: the client area black, the logo centred on it under the application's palette
+// (none without an application to ask).
 void PaintPlaceholder(HWND window, HWND application) {
   RECT client;
   GetClientRect(window, &client);
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
   PatBlt(dc, client.left, client.top, client.right + 1, client.bottom + 1, BLACKNESS);
-  HPALETTE palette = reinterpret_cast<HPALETTE>(
-      SendToApplication(application, LM_GETPALETTE, 0, 0, APP_QUERY_TIMEOUT_MS));
+  HPALETTE palette = application ? reinterpret_cast<HPALETTE>(SendToApplication(
+                                       application, LM_GETPALETTE, 0, 0, APP_QUERY_TIMEOUT_MS))
+                                 : nullptr;
   // Loaded by name for a handle to its own resources, and let go at once; not drawn at all when
   // the instance was destroyed while the application was asked.
   HMODULE module = WindowRecord(window) ? LoadLibraryA(MODULE_NAME) : nullptr;
@@ -103,7 +105,12 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       return 1;  // the paint covers the whole area
     case WM_HSCROLL:
     case WM_VSCROLL: {
-      HWND application = FindMainApplication();
+      // An element being destroyed is the browser's already: the application, checking the
+      // window it leaves, gets the browser's answer and never its own.
+      if (record && record->closing) break;
+      DWORD busy = 0;
+      HWND application = FindMainApplication(&busy);
+      if (busy) return 0;  // as a send that timed out
       if (!application) {
         record = WindowRecord(window);
         if (!record) return 0;
@@ -113,13 +120,14 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       return SendToApplication(application, passed, wParam, lParam, APP_QUERY_TIMEOUT_MS);
     }
     case WM_PAINT: {
-      HWND application = FindMainApplication();
+      DWORD busy = 0;
+      HWND application = FindMainApplication(&busy);
       uint32_t appInWindow = 0;
-      uint32_t engaged = AskEngaged(application, window, &appInWindow);
+      uint32_t engaged = AskEngaged(application, busy, window, &appInWindow);
       record = WindowRecord(window);
       if (!record) return 0;
       if (!PaintsPlaceholder(application ? 1 : 0, appInWindow, engaged)) break;
-      PaintPlaceholder(window, application);
+      PaintPlaceholder(window, busy ? nullptr : application);  // a busy one is not asked again
       return 0;
     }
     case WM_NCDESTROY:

@@ -1,9 +1,9 @@
-// The shortest main application for the saver and the plug-in: one running copy, 2 only to code 2
-// and 0 to everything else, a band of colour in whatever window it is lent, and it stays in a
-// plug-in window until that window's own page element goes. docs/app-guide.md walks through it.
+// The shortest main application for the saver and the plug-in (docs/app-guide.md walks through it):
+// one running copy, to which a second hands its page element; 2 only to code 2 and 0 to all else; a
+// band of colour in whatever window it is lent; it stays in a plug-in window until its element goes.
 #include <windows.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "common/link_protocol.h"
@@ -66,21 +66,36 @@ LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcA(window, message, wParam, lParam);  // 0 to the rest, WM_COPYDATA included
 }
 
+BOOL CALLBACK FindRunning(HWND window, LPARAM found) {  // stops at the first window that answers 2
+  DWORD_PTR answer = 0;
+  if (SendMessageTimeoutA(window, whoAmI, WHOAMI_APP, 0, SMTO_ABORTIFHUNG, 1000, &answer) && answer == WHOAMI_APP)
+    *reinterpret_cast<HWND*>(found) = window;
+  return !*reinterpret_cast<HWND*>(found);
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-  CreateMutexA(nullptr, FALSE, "NvrMinimalApp");
-  if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;  // the running copy is found and asked
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   whoAmI = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
   showAgain = RegisterWindowMessageA(PLUGIN_SHOW_AGAIN_NAME);
   closing = RegisterWindowMessageA(PLUGIN_CLOSING_NAME);
+  long window = 0, element = 0;  // started by the plug-in: "PATH PLUGIN WINDOW INSTANCE"
+  const char* tail = strstr(GetCommandLineA(), " PLUGIN ");  // the path is unquoted, may hold blanks
+  if (tail) sscanf(tail + 8, "%ld %ld", &window, &element);
+  HWND lent = reinterpret_cast<HWND>(static_cast<INT_PTR>(window));
+  CreateMutexA(nullptr, FALSE, "NvrMinimalApp");
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {  // a second copy hands its page element to the first
+    HWND running = nullptr;
+    EnumChildWindows(GetDesktopWindow(), FindRunning, reinterpret_cast<LPARAM>(&running));
+    if (running && lent) PostMessageA(running, showAgain, reinterpret_cast<WPARAM>(lent), element);
+    return 0;
+  }
   WNDCLASSA windowClass = {0, AppWindowProc, 0, 0, instance, nullptr, nullptr, nullptr, nullptr, "NvrMinimalApp"};
   RegisterClassA(&windowClass);
   self = CreateWindowExA(0, "NvrMinimalApp", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
   if (!self) return 1;
   SetTimer(self, 1, 500, nullptr);  // the band again and again: lent windows are painted by others
-  const char* tail = strstr(commandLine, "PLUGIN ");  // started by the plug-in: PLUGIN window instance
-  if (tail) ShowIn(reinterpret_cast<HWND>(static_cast<INT_PTR>(atol(tail + 7))));
+  if (lent) ShowIn(lent);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;

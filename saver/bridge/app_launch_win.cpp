@@ -50,7 +50,7 @@ DWORD WaitForApplication(void) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    bridgeState.appWindow = FindMainApplication();
+    bridgeState.appWindow = FindMainApplication(nullptr);
     if (bridgeState.appWindow) return 1;
     // Sleep until input arrives or the pause is over, so an idle wait costs no CPU.
     MsgWaitForMultipleObjects(0, nullptr, FALSE, APP_WAIT_PAUSE_MS, QS_ALLINPUT);
@@ -82,7 +82,7 @@ HPALETTE AskApplicationPalette(void) {
 DWORD FindOrLaunchMainApplication(void) {
   bridgeState.appStoppedAnswering = 0;
   // A running application that is only busy is waited for, never launched a second time.
-  bridgeState.appWindow = FindMainApplicationBeforeStart();
+  bridgeState.appWindow = FindMainApplicationBeforeStart(nullptr);
   if (!bridgeState.appWindow) {
     char commandLine[APP_PATH_SIZE];
     GetProfileStringA(APP_PROFILE_SECTION, APP_PROFILE_KEY, APP_DEFAULT_PATH, commandLine,

@@ -20,6 +20,8 @@ TEST(HandOff, DecisionTable) {
       // Only the low 16 bits count for the hand-off; all 32 for the paint.
       {1, 0, 0x10000, 1, HANDOFF_SHOW_AGAIN, 1},
       {1, 0, 0x10001, 1, HANDOFF_NOTHING, 1},
+      // A busy application, not asked: shown here once it is free, the placeholder meanwhile.
+      {1, 0, BUSY_ENGAGED_REPLY, 1, HANDOFF_SHOW_AGAIN, 1},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(::testing::Message() << "found " << r.found << " inside " << r.inside

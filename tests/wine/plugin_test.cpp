@@ -102,7 +102,7 @@ TEST(Plugin, RegistersFromItsVersionResourceAndExchangesTables) {
   EXPECT_EQ(0, host.Do("shutdown"));  // forgets the table
   EXPECT_EQ(8, host.Do("init " + full + " 0x100"));
   EXPECT_EQ(0, host.Do("new 0"));
-  EXPECT_EQ(1u, host.Lines("MEMALLOC 8").size() + host.Lines("MEMALLOC 16").size());
+  EXPECT_EQ(1u, host.Lines("MEMALLOC ").size());
   EXPECT_EQ(0, host.Do("shutdown"));
 }
 
@@ -197,7 +197,8 @@ TEST(Plugin, StartsTheApplicationWhenNoneRuns) {
 }
 
 // A page of several elements starts the application once, and the others wait for it while it
-// is slow to show its window; a start whose process has ended is made again.
+// is slow to show its window, and are handed their windows once it shows, even when the element
+// that started it is gone by then (a reload); a start whose process has ended is made again.
 TEST(Plugin, StartsTheApplicationOncePerPage) {
   for (const char* options : {"--late 2000", "--quit"}) {
     SCOPED_TRACE(options);
@@ -217,10 +218,16 @@ TEST(Plugin, StartsTheApplicationOncePerPage) {
       }, 10000));
       continue;
     }
+    ASSERT_EQ(0, host.Do("destroy 0"));  // its window is on the command line: no more use
     // By the time the window shows, every further start would have written its START line.
     ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000));
     size_t starts = harness::LinesStartingWith(launched.path, "START ").size();
     EXPECT_EQ(1u, starts);
+    EXPECT_TRUE(harness::WaitForLines(launched.path, "SHOWAGAIN", 3, 5000)) << "the waiting elements";
+    for (int i = 1; i < 4; ++i) {
+      std::string window = harness::Hex(reinterpret_cast<HWND>(host.Do("hwnd " + std::to_string(i))));
+      EXPECT_EQ(1u, harness::CountLinesWith(launched.path, "SHOWAGAIN ", "SHOWAGAIN " + window + " ")) << i;
+    }
     harness::WaitForLines(launched.path, "WINDOW", starts);  // each copy can be ended by its window
     harness::EndLaunchedStandIns();
   }
@@ -251,16 +258,19 @@ TEST(Plugin, StartsTheDefaultPathWithoutAnExeEntry) {
 }
 
 // The running application: asked to show itself unless engaged elsewhere; not asked when it is
-// already inside the plug-in window. Engaged or not, every change of window decides anew.
+// already inside the plug-in window. Engaged or not, every change of window decides anew, also
+// after the browser destroyed the first window.
 TEST(Plugin, HandsTheWindowToTheRunningApplication) {
-  struct Row { const char* reply; bool inside; bool asked; bool shown; } rows[] = {
-      {"0", false, true, true},
-      {"1", false, true, false},
-      {"0x10000", false, true, true},  // only the low 16 bits count here
-      {"1", true, false, true},
+  struct Row { const char* reply; bool inside; bool asked; bool shown; bool firstGone; } rows[] = {
+      {"0", false, true, true, false},
+      {"1", false, true, false, false},
+      {"0x10000", false, true, true, false},  // only the low 16 bits count here
+      {"1", true, false, true, false},
+      {"0", false, true, true, true},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(std::string("engaged reply ") + r.reply + (r.inside ? ", inside" : ""));
+    SCOPED_TRACE(std::string("engaged reply ") + r.reply + (r.inside ? ", inside" : "") +
+                 (r.firstGone ? ", first window destroyed" : ""));
     App app(std::string("--reply 3174=") + r.reply);
     ASSERT_TRUE(app.window);
     Host host;
@@ -272,6 +282,9 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
     }
     ASSERT_EQ(0, host.Do("setwindow 0 0"));
     // A later window change brings another handle: not subclassed, but named to the application.
+    if (r.firstGone) {
+      ASSERT_EQ(0, host.Do("destroywindow 0"));
+    }
     HWND other = host.Window(1, 200, 0, 50, 50);
     ASSERT_EQ(0, host.Do("setwindow 0 1"));
     // Print requests reach the application only for an instance with a window; the embedded one
@@ -357,8 +370,9 @@ TEST(Plugin, BusyApplicationIsWaitedForAHungOneHoldsNothing) {
 }
 
 // Once found, the application's window is asked alone: a busy window of another program, which
-// comes first in the enumeration, costs a paint nothing.
-TEST(Plugin, BusyStrangerDoesNotHoldAPaint) {
+// comes first in the enumeration, costs a paint nothing. The application itself busy costs it the
+// probe alone: the placeholder is painted without the engaged query or the palette request.
+TEST(Plugin, BusyWindowsHoldAPaintOnlyForTheApplicationsProbe) {
   App app("--reply 3174=1");
   Host host;
   host.Ready(1);
@@ -373,6 +387,11 @@ TEST(Plugin, BusyStrangerDoesNotHoldAPaint) {
   EXPECT_LT(us, static_cast<LRESULT>(APP_PROBE_TIMEOUT_MS) * 1000) << "the paint waited on the stranger";
   EXPECT_TRUE(stranger.Lines("AWAKE").empty());
   EXPECT_EQ(2u, app.Lines("QUERYENGAGED").size()) << "the placeholder was not asked for";
+  PostMessageA(app.window, STANDIN_BUSY, 4000, 0);
+  ASSERT_TRUE(app.WaitFor("BUSY"));
+  us = host.Do("paint 0");
+  EXPECT_GE(us, 0);
+  EXPECT_LT(us, static_cast<LRESULT>(APP_PROBE_TIMEOUT_MS + 500) * 1000) << "it waited on more than the probe";
 }
 
 // The application has the browser destroy the instance from inside its answer, as a browser may
@@ -504,6 +523,11 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
     std::vector<std::string> status = host.Lines("STATUS");
     ASSERT_FALSE(status.empty()) << "the application's question during PluginClosing went unanswered";
     EXPECT_EQ("STATUS instance=0 length=6 text=page 0", status[0]);
+    // Its scroll of the element going reaches the browser's procedure, never the application.
+    std::vector<std::string> looked = app.Lines("LOOKED");
+    ASSERT_EQ(2u, looked.size());
+    EXPECT_EQ("LOOKED 77", looked[first == 0 ? 0 : 1]);
+    EXPECT_EQ(first == 0 ? 0u : 1u, app.Lines("VSCROLL").size());
     // Put back: the probes now reach the browser's own procedure. The third still names itself.
     host.Lines("SAVED whoami 4");
     size_t before = host.Lines("SAVED whoami 4").size();
@@ -560,6 +584,10 @@ TEST(Plugin, ExampleApplicationsLeaveOnlyTheirOwnPageElement) {
     SendMessageTimeoutA(app, harness::WhoAmIMessage(), WHOAMI_APP, 0, SMTO_ABORTIFHUNG, 2000, &answer);
     EXPECT_EQ(nullptr, GetParent(app)) << "still in the element that went away";
     EXPECT_EQ(app, harness::FindApplication()) << "one copy answers";
+    // A second copy, started for another element, hands it to the running one and ends.
+    HWND third = host.Window(2, 440, 0, 200, 100);
+    EXPECT_EQ(0u, harness::Run(harness::Quoted(harness::BinPath(r.program)) + " PLUGIN " + harness::Number(third) + " 7"));
+    EXPECT_TRUE(harness::WaitUntil([&] { return GetParent(app) == third; }, 5000)) << "the second copy's element";
     harness::EndApplication();
   }
 }

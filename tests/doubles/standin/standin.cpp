@@ -26,7 +26,8 @@
 // Started without --log (as the plug-in starts it from its default path), it logs to the file
 // named by the environment variable NVR_STANDIN_LOG, if set. On "PluginClosing" it asks the
 // window of the last "PluginShowAgain" for its status text, as an application would before it
-// lets go; the plug-in answers only while that window is still its own.
+// lets go (the plug-in answers only while that window is still its own), then sends it a scroll
+// and logs the answer (LOOKED).
 #include <windows.h>
 
 #include <cstdio>
@@ -250,9 +251,16 @@ LRESULT CALLBACK StandInWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   if (message == state.closingMessage) {
     LogLine("CLOSING %lx %lx", (unsigned long)wParam, (unsigned long)lParam);
     DWORD_PTR ignored = 0;
-    if (state.shownIn)
+    if (state.shownIn) {
       SendMessageTimeoutA(state.shownIn, state.whoAmIMessage, WHOAMI_STATUSTEXT, 0,
                           SMTO_ABORTIFHUNG, 2000, &ignored);
+      // The scroll with which an application asks whether the element still lives, sent before
+      // it replies: an element being destroyed must answer as the browser does, not pass it back.
+      DWORD_PTR answer = 0;
+      if (SendMessageTimeoutA(state.shownIn, WM_VSCROLL, SB_ENDSCROLL, 0, SMTO_ABORTIFHUNG, 2000,
+                              &answer))
+        LogLine("LOOKED %lx", (unsigned long)answer);
+    }
     return 0;
   }
   switch (message) {
