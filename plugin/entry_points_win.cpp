@@ -111,13 +111,14 @@ static NPError NPP_Destroy(NPP instance, NPSavedData** save) {
   // going, whatever the order of its reply and of what it sends meanwhile.
   if (record) record->closing = 1;
   // Told while the window is still subclassed and the record still exists. An application that
-  // is only busy would not answer in time either: it is not waited for a second time.
+  // is only busy would not answer in time either: it is not waited for a second time, but posted
+  // the message to take once it is free (a send that times out may never be delivered at all).
   DWORD busy = 0;
   HWND application = FindMainApplication(&busy);
-  if (application && !busy) {
-    SendToApplication(application, RegisterWindowMessageA(PLUGIN_CLOSING_NAME), 0, 0,
-                      APP_CLOSING_TIMEOUT_MS);
-  }
+  UINT closingMessage = RegisterWindowMessageA(PLUGIN_CLOSING_NAME);
+  if (application && busy) PostMessageA(application, closingMessage, 0, 0);
+  if (application && !busy)
+    SendToApplication(application, closingMessage, 0, 0, APP_CLOSING_TIMEOUT_MS);
   if (record) {
     Unlink(record);
     HWND window = record->pluginWindow;

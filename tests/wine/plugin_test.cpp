@@ -392,6 +392,11 @@ TEST(Plugin, BusyWindowsHoldAPaintOnlyForTheApplicationsProbe) {
   us = host.Do("paint 0");
   EXPECT_GE(us, 0);
   EXPECT_LT(us, static_cast<LRESULT>(APP_PROBE_TIMEOUT_MS + 500) * 1000) << "it waited on more than the probe";
+  // Destroyed meanwhile: "PluginClosing" is not waited for, yet reaches it once it is free.
+  DWORD start = GetTickCount();
+  EXPECT_EQ(0, host.Do("destroy 0"));
+  EXPECT_LT(GetTickCount() - start, APP_PROBE_TIMEOUT_MS + 500) << "the destroy waited on more than the probe";
+  EXPECT_TRUE(app.WaitFor("CLOSING"));
 }
 
 // The application has the browser destroy the instance from inside its answer, as a browser may
