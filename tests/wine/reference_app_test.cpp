@@ -74,8 +74,9 @@ TEST(ReferenceApp, ClaimsHeadlineClicksAndLeavesTheRestToTheSaver) {
   // and only a click with Alt down chooses a headline.
   {
     harness::ScopedControlIni altClick(std::vector<harness::Setting>{{"StopOnMouseMove", "1"}});
-    PostMessageA(app.window, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(saver), GetCurrentProcessId());
-    SendMessageA(app.window, WM_NULL, 0, 0);
+    // Sent, not posted: a send that follows a post may be handled first, and the setting would
+    // be put back before the application read it.
+    SendMessageA(app.window, LM_SAVERSTARTED, reinterpret_cast<WPARAM>(saver), GetCurrentProcessId());
   }
   struct AltRow { const char* what; UINT message; WPARAM key; bool claimed; } altRows[] = {
       {"plain click on a headline", WM_LBUTTONDOWN, 0, false},
