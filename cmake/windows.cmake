@@ -18,8 +18,9 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   list(APPEND NVR_BARE_COMPILE -fno-asynchronous-unwind-tables -fno-unwind-tables)
 endif()
 set(NVR_BARE_LIBS user32 gdi32 advapi32 kernel32 gcc)
-# An entry procedure's symbol as the linker sees it: the i686 stdcall name is decorated.
-function(nvr_entry target name argument_bytes)
+# A deliverable built without any runtime, started at its own entry procedure NAME (taking
+# ARGUMENT_BYTES of arguments: the i686 stdcall symbol is decorated with them).
+function(nvr_without_runtime target name argument_bytes)
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     set(name _${name}@${argument_bytes})
   endif()
@@ -58,7 +59,7 @@ file(GLOB SAVER_RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/saver/resou
   ${CMAKE_SOURCE_DIR}/saver/resources/*.h ${CMAKE_SOURCE_DIR}/saver/resources/*.ico
   ${CMAKE_SOURCE_DIR}/saver/resources/*.cur)
 set_source_files_properties(saver/resources/nvrss32.rc PROPERTIES OBJECT_DEPENDS "${SAVER_RESOURCE_PARTS}")
-nvr_entry(nvrss32 SaverEntry 0)
+nvr_without_runtime(nvrss32 SaverEntry 0)
 set_target_properties(nvrss32 PROPERTIES SUFFIX ".scr")
 nvr_ship(nvrss32 nvrss32.scr)
 
@@ -67,7 +68,7 @@ file(GLOB PLUGIN_OWN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/plugin/*.cpp)
 if(PLUGIN_OWN)
   add_library(NPNVR SHARED ${PLUGIN_CORE} ${PLUGIN_GLUE} plugin/npnvr.rc plugin/npnvr.def)
   target_include_directories(NPNVR PRIVATE ${NVR_INCLUDES})
-  nvr_entry(NPNVR DllMain 12)
+  nvr_without_runtime(NPNVR DllMain 12)
   set_source_files_properties(plugin/npnvr.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_SOURCE_DIR}/plugin/resource_ids.h;${CMAKE_SOURCE_DIR}/plugin/placeholder.bmp")
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")

@@ -116,8 +116,9 @@ static NPError NPP_Destroy(NPP instance, NPSavedData** save) {
   DWORD busy = 0;
   HWND application = FindMainApplication(&busy);
   UINT closingMessage = RegisterWindowMessageA(PLUGIN_CLOSING_NAME);
-  if (application && busy) PostMessageA(application, closingMessage, 0, 0);
-  if (application && !busy)
+  if (application && busy)
+    PostMessageA(application, closingMessage, 0, 0);
+  else if (application)
     SendToApplication(application, closingMessage, 0, 0, APP_CLOSING_TIMEOUT_MS);
   if (record) {
     Unlink(record);
