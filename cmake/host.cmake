@@ -24,6 +24,9 @@ endif()
 include(GoogleTest)
 gtest_discover_tests(unit_tests)
 
+# The install script's decisions, with stand-ins for the package tools: no network.
+add_test(NAME scripts.install_deps COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scripts/install_deps_test.sh)
+
 # Fuzz targets: each fuzz/NAME.cpp is a libFuzzer program over the platform-free sources.
 # `make test` runs each for a bounded time from its seed corpus; `make fuzz` as long as asked.
 set(FUZZ_SECONDS 60 CACHE STRING "seconds each fuzz target runs under ctest")
