@@ -14,8 +14,14 @@
 # without which that platform cannot walk the stack to the fault guard.
 set(NVR_BARE_COMPILE -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-stack-protector
   -fno-tree-loop-distribute-patterns)
+set(NVR_BARE_LINK)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-  list(APPEND NVR_BARE_COMPILE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  # Code for the 386, the least processor Windows 95 runs on: the compiler's default target is
+  # the Pentium Pro, whose cmov is an invalid-opcode fault on a 486, Pentium, K6 or 6x86. The
+  # headers ask for Windows 4.0, held here rather than left to the linker's defaults.
+  list(APPEND NVR_BARE_COMPILE -march=i386 -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  set(NVR_BARE_LINK -Wl,--major-os-version,4,--minor-os-version,0
+    -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
 endif()
 set(NVR_BARE_LIBS user32 gdi32 advapi32 kernel32 gcc)
 # A deliverable built without any runtime, started at its own entry procedure NAME (taking
@@ -25,7 +31,7 @@ function(nvr_without_runtime target name argument_bytes)
     set(name _${name}@${argument_bytes})
   endif()
   target_compile_options(${target} PRIVATE ${NVR_BARE_COMPILE})
-  target_link_options(${target} PRIVATE -nostdlib -Wl,-e,${name})
+  target_link_options(${target} PRIVATE -nostdlib -Wl,-e,${name} ${NVR_BARE_LINK})
   target_link_libraries(${target} PRIVATE ${NVR_BARE_LIBS})
 endfunction()
 # Tests, doubles and examples keep the ordinary runtimes, linked statically.

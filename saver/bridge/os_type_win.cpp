@@ -125,6 +125,16 @@ void ReadVersionFromProcessBlock(OSVERSIONINFOA* info) {
 #else
   asm("movl %%fs:0x30, %0" : "=r"(peb));
   const size_t versionAt = 0xA4;
+  // The 95 family keeps its process database there instead, which holds no version: its first
+  // byte is the kernel object type of a process, 5 on Windows 95 and 6 on 98 and Me (which
+  // cannot be told apart here). The NT block starts with a flag byte, 0 or 1.
+  const BYTE PROCESS_OBJECT_95 = 5, PROCESS_OBJECT_98 = 6;
+  if (peb[0] == PROCESS_OBJECT_95 || peb[0] == PROCESS_OBJECT_98) {
+    info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+    info->dwMajorVersion = 4;
+    info->dwMinorVersion = peb[0] == PROCESS_OBJECT_95 ? 0 : 10;
+    return;
+  }
 #endif
   // OSMajorVersion, OSMinorVersion, OSBuildNumber (16 bits), OSCSDVersion, OSPlatformId.
   info->dwMajorVersion = *reinterpret_cast<const ULONG*>(peb + versionAt);
