@@ -96,15 +96,19 @@ DWORD FindOrLaunchMainApplication(void) {
   return 1;
 }
 
+void TellApplicationSaverEnding(void) {
+  if (!bridgeState.appWindow || bridgeState.endingSent) return;
+  bridgeState.endingSent = 1;
+  // Sent even to an application that once failed to answer: it may have recovered, and the
+  // time-out keeps a dead one from holding up the end.
+  DWORD_PTR ignored;
+  SendMessageTimeoutA(bridgeState.appWindow, LM_SAVERENDING,
+                      reinterpret_cast<WPARAM>(frameState.saverWindow), 0, SMTO_ABORTIFHUNG,
+                      APP_ENDING_TIMEOUT_MS, &ignored);
+}
+
 void ReleaseMainApplication(void) {
-  if (bridgeState.appWindow) {
-    // Sent even to an application that once failed to answer: it may have recovered, and the
-    // time-out keeps a dead one from holding up the end.
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(bridgeState.appWindow, LM_SAVERENDING,
-                        reinterpret_cast<WPARAM>(frameState.saverWindow), 0, SMTO_ABORTIFHUNG,
-                        APP_ENDING_TIMEOUT_MS, &ignored);
-  }
+  TellApplicationSaverEnding();
   if (bridgeState.reactivateWindow) {
     // SetActiveWindow only works within this thread; the application's window, named by
     // WHOAMI_REACTIVATE, belongs to another program and must be brought to the foreground.

@@ -20,7 +20,13 @@ const DWORD APP_WAIT_PAUSE_MS = 20;
 // 1 when the application is known and activated, 0 when it was neither found nor started.
 DWORD FindOrLaunchMainApplication(void);
 
-// Tells the application that the saver ends, activates the remembered window, forgets both.
+// Sends LM_SAVERENDING to the application, once per run. Called as soon as the close is
+// approved, while the window still covers the screen: the platform activates another window as
+// this one goes, and an application being activated answers late.
+void TellApplicationSaverEnding(void);
+
+// Tells the application that the saver ends (unless told already), activates the remembered
+// window, forgets both.
 void ReleaseMainApplication(void);
 
 // 1 when the window is a preview, 0 when it is the full screen (of one monitor or several).

@@ -14,6 +14,7 @@ struct BridgeState {
   // Set once a message to appWindow failed or timed out: it is not asked again in this run, so
   // a hung application costs one time-out, not one per message.
   DWORD appStoppedAnswering;
+  DWORD endingSent;              // LM_SAVERENDING went out: once the close is approved
   DWORD createdOnce;             // the preview test and the find-or-launch have run
   DWORD isPreview;               // the window is the preview, not the full screen
   DWORD paintedOnce;             // the splash was painted since the last WM_CREATE

@@ -121,7 +121,12 @@ void ReclaimActivation(HWND window) {
 
 // Offers the message to the application; its reply decides what becomes of it.
 LRESULT OfferToApplication(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!bridgeState.appWindow) return DefaultInputProc(window, message, wParam, lParam);
+  // Once the close is approved the window is on its way out: what the platform sends while it
+  // goes (activation, focus, position) is nothing the application can act on, and it is told
+  // with LM_SAVERENDING. Offering each would keep the user's screen covered for two round trips
+  // a message.
+  if (!bridgeState.appWindow || frameState.closeApproved)
+    return DefaultInputProc(window, message, wParam, lParam);
   if (bridgeState.appStoppedAnswering) {
     ReclaimActivation(window);
     return DefaultInputProc(window, message, wParam, lParam);

@@ -1,5 +1,6 @@
 #include "saver/host/dismissal_win.h"
 
+#include "saver/bridge/app_launch_win.h"
 #include "saver/host/dismissal.h"
 #include "saver/host/frame_state_win.h"
 
@@ -26,7 +27,10 @@ LRESULT CALLBACK DefaultInputProc(HWND window, UINT message, WPARAM wParam, LPAR
   if (frameState.previewMode || frameState.closeApproved)
     return DefWindowProcA(window, message, wParam, lParam);
   if (message == WM_CLOSE) {
-    if (VerifyPassword(window)) return DefWindowProcA(window, message, wParam, lParam);
+    if (VerifyPassword(window)) {
+      TellApplicationSaverEnding();
+      return DefWindowProcA(window, message, wParam, lParam);
+    }
     // Refused: the mouse must move anew before it counts as a reason to close.
     GetCursorPos(&frameState.rememberedCursor);
     return 0;

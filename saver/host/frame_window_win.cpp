@@ -152,6 +152,12 @@ LRESULT CALLBACK FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       // Once closing, input no longer reaches the main application.
       if (frameState.closeApproved) return DefWindowProcA(window, message, wParam, lParam);
       break;
+    case WM_IME_SETCONTEXT:
+      // A window on its way out has no composition to show or hide; the default handling would
+      // load the input-method machinery into the process just for this, between the key and
+      // the end.
+      if (frameState.closeApproved) return 0;
+      break;
     case WM_SYSCOMMAND:
       if (!frameState.previewMode && IsRefusedCommand(wParam)) return 0;
       break;

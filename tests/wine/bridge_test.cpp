@@ -53,6 +53,12 @@ TEST(Hosting, StartedOnceThenEveryMessageOfferedAndEndingAtTheClose) {
   ASSERT_EQ(1u, ending.size());
   EXPECT_EQ("ENDING wParam=" + Hex(s.saverWindow) + " lParam=0", ending[0]);
   EXPECT_GE(LinesStartingWith(s.log.path, s.Input("message=100 ").c_str()).size(), 1u);
+  // The close, once approved, is the last thing offered, and the application is told at once,
+  // not after the window's deactivation.
+  std::vector<std::string> last = LinesStartingWith(s.log.path, "");
+  ASSERT_GE(last.size(), 2u);
+  EXPECT_EQ(0u, last[last.size() - 2].find(s.Input("message=10 "))) << last[last.size() - 2];
+  EXPECT_EQ(ending[0], last.back());
 }
 
 TEST(Hosting, AnswersTheApplicationsQueriesWithoutPassingThemOn) {
