@@ -96,4 +96,258 @@ TEST(SetupCommand, FolderOffered) {
   }
 }
 
+// A registry value as the registry hands it over.
+struct Value {
+  std::string name;
+  uint32_t type;
+  std::vector<unsigned char> data;
+};
+
+Value Text(const std::string& name, const std::string& text, uint32_t type = RECORD_STRING) {
+  std::vector<unsigned char> data(text.begin(), text.end());
+  data.push_back(0);
+  return {name, type, data};
+}
+
+Value Number(const std::string& name, uint32_t n) {
+  return {name, RECORD_DWORD, {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
+                               static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)}};
+}
+
+std::string Show(const Value& v) {
+  if (v.type == RECORD_DWORD) return v.name + "=" + std::to_string(v.data[0] | v.data[1] << 8);
+  return v.name + "=" + std::string(v.data.begin(), v.data.end() - 1);
+}
+
+std::string Show(const RecordValues& values) {
+  std::string out;
+  for (uint32_t i = 0; i < values.count; ++i) {
+    const RecordValue& v = values.values[i];
+    out += std::string(v.name) + "=" + (v.type == RECORD_DWORD ? std::to_string(v.number) : v.text) + "\n";
+  }
+  for (uint32_t i = 0; i < values.absentCount; ++i) out += std::string("-") + values.absent[i] + "\n";
+  return out;
+}
+
+// The uninstall key as the earlier setup left it after an install on the 95 family, in the order
+// it wrote the values: read, written back, the same.
+TEST(SetupRecord, EarlierSetupsKeyReadAndWrittenTheSame) {
+  const std::vector<Value> key = {
+      Text("DisplayName", "NVR Glowpane screen saver and browser plug-in"),
+      Text("DisplayVersion", "1.4.522"), Text("Publisher", "Nuvora"),
+      Text("InstallLocation", "C:\\Program Files\\Nuvora NVR"),
+      Text("DisplayIcon", "C:\\WINDOWS\\SYSTEM\\nvrss32.scr,0"),
+      Text("UninstallString", "\"C:\\Program Files\\Nuvora NVR\\uninstall.exe\""),
+      Text("QuietUninstallString", "\"C:\\Program Files\\Nuvora NVR\\uninstall.exe\" /S"),
+      Number("NoModify", 1), Number("NoRepair", 1),
+      Text("SaverSetIn", "system.ini"), Text("SaverWritten", "C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR"),
+      Number("SaverWasActive", 0), Text("PreviousSaver", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR"),
+      Number("MadePluginsRoot", 1),
+  };
+  UninstallRecord record;
+  ClearRecord(&record);
+  std::string taken;
+  for (const Value& v : key)
+    if (TakeRecordValue(&record, v.name.c_str(), v.type, v.data.data(), static_cast<uint32_t>(v.data.size())))
+      taken += v.name + " ";
+  EXPECT_EQ("InstallLocation SaverSetIn SaverWritten SaverWasActive PreviousSaver MadePluginsRoot ", taken);
+  EXPECT_EQ(SAVER_IN_SYSTEM_INI, record.saverPlace);
+  RecordValues values;
+  ASSERT_EQ(1, RecordToValues(&record, "C:\\WINDOWS\\SYSTEM\\nvrss32.scr", &values));
+  std::string expected;
+  for (const Value& v : key) expected += Show(v) + "\n";
+  EXPECT_EQ(expected, Show(values));
+}
+
+TEST(SetupRecord, ValuesOfOtherTypesOrSizesAreAbsent) {
+  const std::string tooLong(SETUP_PATH_SIZE, 'x');
+  Value unterminated = Text("InstallLocation", "C:\\Unterminated");
+  unterminated.data.pop_back();
+  // value -> taken?, flags it leaves, the saver's place, whether screen saving was on
+  struct Row { Value value; int taken; uint32_t has; SaverPlace place; uint32_t wasActive; } rows[] = {
+      {unterminated, 1, RECORD_FOLDER, SAVER_IN_REGISTRY, 0},
+      {Text("InstallLocation", "C:\\Expand", RECORD_EXPAND_STRING), 1, RECORD_FOLDER, SAVER_IN_REGISTRY, 0},
+      {Text("InstallLocation", tooLong), 0, 0, SAVER_IN_REGISTRY, 0},
+      {Number("InstallLocation", 7), 0, 0, SAVER_IN_REGISTRY, 0},
+      {Text("SAVERSETIN", "System.INI"), 1, RECORD_SAVER_SET, SAVER_IN_SYSTEM_INI, 0},
+      {Text("SaverSetIn", "win.ini"), 1, RECORD_SAVER_SET, SAVER_IN_REGISTRY, 0},
+      {Text("SaverSetIn", tooLong), 1, RECORD_SAVER_SET, SAVER_IN_REGISTRY, 0},
+      {Number("SaverSetIn", 1), 0, 0, SAVER_IN_REGISTRY, 0},
+      {Number("SaverWasActive", 7), 1, RECORD_SAVER_WAS_ACTIVE, SAVER_IN_REGISTRY, 7},
+      {{"SaverWasActive", RECORD_DWORD, {1, 0, 0}}, 0, 0, SAVER_IN_REGISTRY, 0},
+      {Text("SaverWasActive", "1"), 0, 0, SAVER_IN_REGISTRY, 0},
+      {Number("MadePluginsRoot", 2), 1, 0, SAVER_IN_REGISTRY, 0},
+      {Text("PreviousSaver", ""), 1, RECORD_PREVIOUS_SAVER, SAVER_IN_REGISTRY, 0},
+      {Text("DisplayName", "x"), 0, 0, SAVER_IN_REGISTRY, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.value.name + " type " + std::to_string(r.value.type));
+    UninstallRecord record;
+    ClearRecord(&record);
+    EXPECT_EQ(r.taken, TakeRecordValue(&record, r.value.name.c_str(), r.value.type, r.value.data.data(),
+                                       static_cast<uint32_t>(r.value.data.size())));
+    EXPECT_EQ(r.has, record.has);
+    EXPECT_EQ(r.place, record.saverPlace);
+    EXPECT_EQ(r.wasActive, record.saverWasActive);
+  }
+}
+
+TEST(SetupRecord, CopiesKeepTheirFirstRecordAndTheRecordIsBounded) {
+  UninstallRecord record;
+  ClearRecord(&record);
+  Value made = Text("", "C:\\Later\\Plugins");
+  EXPECT_EQ(1, TakeRecordCopy(&record, "C:\\Later\\Plugins\\NPNVR.DLL", RECORD_STRING, made.data.data(), 17));
+  // The same copy again, as a second install finds its folder there: the first record stands.
+  Value none = Text("", "");
+  EXPECT_EQ(0, TakeRecordCopy(&record, "c:\\later\\plugins\\npnvr.dll", RECORD_STRING, none.data.data(), 1));
+  EXPECT_EQ(0, TakeRecordCopy(&record, "C:\\Other\\NPNVR.DLL", RECORD_DWORD, none.data.data(), 1));
+  EXPECT_EQ(0, TakeRecordCopy(&record, "", RECORD_STRING, none.data.data(), 1));
+  ASSERT_EQ(1u, record.copyCount);
+  EXPECT_STREQ("C:\\Later\\Plugins", record.copies[0].madeFolder);
+  EXPECT_EQ(0u, record.has);
+  for (uint32_t i = 1; i < SETUP_COPIES_MAX; ++i) {
+    std::string name = "C:\\B" + std::to_string(i) + "\\Plugins\\NPNVR.DLL";
+    EXPECT_EQ(1, TakeRecordCopy(&record, name.c_str(), RECORD_STRING, nullptr, 0));
+  }
+  EXPECT_EQ(0, TakeRecordCopy(&record, "C:\\One\\More", RECORD_STRING, none.data.data(), 1));
+  EXPECT_EQ(SETUP_COPIES_MAX, record.copyCount);
+  EXPECT_EQ(RECORD_COPIES_LEFT_OUT, record.has);
+}
+
+TEST(SetupRecord, ValuesWrittenForEachState) {
+  // A record without saver values, its folder at the limit of what fits.
+  UninstallRecord record;
+  ClearRecord(&record);
+  record.has = RECORD_FOLDER;
+  std::strcpy(record.folder, "C:\\N");
+  RecordValues values;
+  ASSERT_EQ(1, RecordToValues(&record, "C:\\WINDOWS\\system32\\nvrss32.scr", &values));
+  EXPECT_EQ("DisplayName=NVR Glowpane screen saver and browser plug-in\nDisplayVersion=1.4.522\n"
+            "Publisher=Nuvora\nInstallLocation=C:\\N\nDisplayIcon=C:\\WINDOWS\\system32\\nvrss32.scr,0\n"
+            "UninstallString=\"C:\\N\\uninstall.exe\"\nQuietUninstallString=\"C:\\N\\uninstall.exe\" /S\n"
+            "NoModify=1\nNoRepair=1\n-SaverSetIn\n-SaverWritten\n-SaverWasActive\n-PreviousSaver\n"
+            "-MadePluginsRoot\n",
+            Show(values));
+  // No folder, or one whose uninstaller's path does not fit: nothing to write.
+  record.has = 0;
+  EXPECT_EQ(0, RecordToValues(&record, "s", &values));
+  EXPECT_EQ(0u, values.count);
+  record.has = RECORD_FOLDER;
+  std::memset(record.folder, 'x', SETUP_PATH_SIZE - 10);
+  record.folder[SETUP_PATH_SIZE - 10] = '\0';
+  EXPECT_EQ(0, RecordToValues(&record, "s", &values));
+}
+
+// The family's place holds current; ours is what setup writes there.
+TEST(SetupRecord, MakingOursCurrent) {
+  const char* ours = "C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR";
+  const std::string tooLong(SETUP_PATH_SIZE, 'x');
+  // recorded before, options, NT, current, screen saving -> steps, flags after, place, previous, was active
+  struct Row {
+    uint32_t recorded; uint32_t flags; uint32_t nt; const char* current; uint32_t on;
+    uint32_t steps; uint32_t has; SaverPlace place; const char* previous; uint32_t wasActive;
+  } rows[] = {
+      // Another saver current: recorded, and ours written and switched on.
+      {0, 0, 0, "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", 0, CURRENT_WRITE | CURRENT_TURN_ON,
+       RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE | RECORD_PREVIOUS_SAVER, SAVER_IN_SYSTEM_INI,
+       "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", 0},
+      {0, 0, 1, nullptr, 1, CURRENT_WRITE | CURRENT_TURN_ON, RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE,
+       SAVER_IN_REGISTRY, "", 1},
+      {0, 0, 1, "", 1, CURRENT_WRITE | CURRENT_TURN_ON,
+       RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE | RECORD_PREVIOUS_SAVER, SAVER_IN_REGISTRY, "", 1},
+      // A record of another saver made current since: replaced, its previous saver dropped.
+      {1, 0, 0, nullptr, 1, CURRENT_WRITE | CURRENT_TURN_ON, RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE,
+       SAVER_IN_SYSTEM_INI, "", 1},
+      // Ours current already (compared in any case): the user's choices stand.
+      {0, 0, 0, "c:\\windows\\system\\nvrss32.scr", 1, 0, RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE,
+       SAVER_IN_SYSTEM_INI, "", 1},
+      {1, 0, 1, ours, 1, 0, RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE | RECORD_PREVIOUS_SAVER,
+       SAVER_IN_SYSTEM_INI, "C:\\OLD.SCR", 0},
+      // Left alone: asked so, or what was current could not be given back whole.
+      {0, SETUP_NO_CURRENT, 0, "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", 0, 0, 0, SAVER_IN_REGISTRY, "", 0},
+      {1, SETUP_NO_CURRENT | SETUP_SILENT, 1, nullptr, 1, 0,
+       RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE | RECORD_PREVIOUS_SAVER, SAVER_IN_SYSTEM_INI, "C:\\OLD.SCR", 0},
+      {0, 0, 0, tooLong.c_str(), 0, 0, 0, SAVER_IN_REGISTRY, "", 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << "recorded " << r.recorded << " flags " << r.flags << " nt " << r.nt
+                                      << " current " << (r.current ? r.current : "(none)"));
+    UninstallRecord record;
+    ClearRecord(&record);
+    if (r.recorded) {  // an earlier install on the 95 family, with screen saving off then
+      record.has = RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE | RECORD_PREVIOUS_SAVER;
+      record.saverPlace = SAVER_IN_SYSTEM_INI;
+      std::strcpy(record.saverWritten, ours);
+      std::strcpy(record.previousSaver, "C:\\OLD.SCR");
+    }
+    EXPECT_EQ(r.steps, DecideMakeCurrent(&record, r.flags, r.nt, r.current, ours, r.on));
+    EXPECT_EQ(r.has, record.has);
+    EXPECT_EQ(r.place, record.saverPlace);
+    EXPECT_STREQ(r.previous, record.previousSaver);
+    EXPECT_EQ(r.wasActive, record.saverWasActive);
+    EXPECT_STREQ(record.has & RECORD_SAVER_SET ? ours : "", record.saverWritten);
+  }
+}
+
+TEST(SetupRecord, GivingBack) {
+  // recorded flags, current now -> what is given back, previous, screen saving set?
+  struct Row { uint32_t has; const char* current; GiveBackSaver saver; const char* previous; uint32_t setActive; } rows[] = {
+      {RECORD_SAVER_SET | RECORD_PREVIOUS_SAVER | RECORD_SAVER_WAS_ACTIVE, "C:\\NT\\NVRSS32.SCR",
+       GIVE_BACK_PREVIOUS, "C:\\NT\\PREV.SCR", 1},
+      {RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE, "c:\\nt\\nvrss32.scr", GIVE_BACK_REMOVE_SETTING, nullptr, 1},
+      {RECORD_SAVER_SET, "C:\\NT\\NVRSS32.SCR", GIVE_BACK_REMOVE_SETTING, nullptr, 0},
+      // Another saver chosen since, or none: the user's choice stands.
+      {RECORD_SAVER_SET | RECORD_PREVIOUS_SAVER | RECORD_SAVER_WAS_ACTIVE, "C:\\NT\\OTHER.SCR",
+       GIVE_BACK_NOTHING, nullptr, 0},
+      {RECORD_SAVER_SET | RECORD_PREVIOUS_SAVER | RECORD_SAVER_WAS_ACTIVE, nullptr, GIVE_BACK_NOTHING, nullptr, 0},
+      // Never made current, or hidden during a move.
+      {RECORD_PREVIOUS_SAVER | RECORD_SAVER_WAS_ACTIVE, "C:\\NT\\NVRSS32.SCR", GIVE_BACK_NOTHING, nullptr, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << "has " << r.has << " current " << (r.current ? r.current : "(none)"));
+    UninstallRecord record;
+    ClearRecord(&record);
+    record.has = r.has;
+    record.saverPlace = SAVER_IN_SYSTEM_INI;
+    std::strcpy(record.saverWritten, "C:\\NT\\NVRSS32.SCR");
+    std::strcpy(record.previousSaver, "C:\\NT\\PREV.SCR");
+    record.saverWasActive = 1;
+    GiveBack back = DecideGiveBack(&record, r.current);
+    EXPECT_EQ(r.saver, back.saver);
+    EXPECT_EQ(SAVER_IN_SYSTEM_INI, back.place);
+    EXPECT_STREQ(r.previous ? r.previous : "(none)", back.previous ? back.previous : "(none)");
+    EXPECT_EQ(r.setActive, back.setActive);
+    EXPECT_EQ(r.setActive, back.active);
+  }
+}
+
+TEST(SetupRecord, MoveHandsOnWhatWasCurrentBefore) {
+  UninstallRecord earlier;
+  ClearRecord(&earlier);
+  earlier.has = RECORD_FOLDER | RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE | RECORD_MADE_PLUGINS_ROOT;
+  std::strcpy(earlier.folder, "C:\\nvr-setup-test");
+  std::strcpy(earlier.saverWritten, "C:\\WINDOWS\\SYSTEM32\\NVRSS32.SCR");
+  std::strcpy(earlier.previousSaver, "stale, not recorded");
+  earlier.saverWasActive = 1;
+  EXPECT_EQ(0, NeedsMove(&earlier, "c:\\NVR-SETUP-TEST"));
+  EXPECT_EQ(1, NeedsMove(&earlier, "C:\\nvr-setup-other"));
+  UninstallRecord next;
+  ClearRecord(&next);
+  next.has = RECORD_FOLDER | RECORD_PREVIOUS_SAVER;
+  HandOnRecord(&earlier, &next);
+  EXPECT_EQ(RECORD_FOLDER | RECORD_SAVER_SET | RECORD_SAVER_WAS_ACTIVE, next.has);
+  EXPECT_STREQ(earlier.saverWritten, next.saverWritten);
+  EXPECT_EQ(1u, next.saverWasActive);
+  // Nothing made current by the earlier one: nothing to hand on, and none elsewhere to move.
+  earlier.has = RECORD_PREVIOUS_SAVER | RECORD_SAVER_WAS_ACTIVE;
+  HandOnRecord(&earlier, &next);
+  EXPECT_EQ(RECORD_FOLDER, next.has);
+  EXPECT_EQ(0, NeedsMove(&earlier, "C:\\nvr-setup-other"));
+  char command[SETUP_PATH_SIZE];
+  ASSERT_EQ(1, EarlierUninstallCommand("C:\\nvr setup", command, sizeof command));
+  EXPECT_STREQ("\"C:\\nvr setup\\uninstall.exe\" /S _?=C:\\nvr setup", command);
+  EXPECT_EQ(0, EarlierUninstallCommand("C:\\nvr setup", command, 40));
+  EXPECT_STREQ("", command);
+}
+
 }  // namespace
