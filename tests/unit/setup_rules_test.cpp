@@ -350,4 +350,183 @@ TEST(SetupRecord, MoveHandsOnWhatWasCurrentBefore) {
   EXPECT_STREQ("", command);
 }
 
+TEST(SetupFiles, SaverInTheNativeSystemFolder) {
+  // WOW64, windows folder, system folder -> recorded, reached at
+  struct Row { uint32_t wow64; const char* windows; const char* system; const char* recorded; const char* reach; } rows[] = {
+      {0, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\SYSTEM\\nvrss32.scr", "C:\\WINDOWS\\SYSTEM\\nvrss32.scr"},
+      {1, "C:\\Windows", "C:\\Windows\\system32", "C:\\Windows\\system32\\nvrss32.scr",
+       "C:\\Windows\\Sysnative\\nvrss32.scr"},
+      {1, "C:\\", "C:\\system32\\", "C:\\system32\\nvrss32.scr", "C:\\Sysnative\\nvrss32.scr"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.system);
+    SaverFile saver;
+    ASSERT_EQ(1, PlaceSaver(r.wow64, r.windows, r.system, nullptr, &saver));
+    EXPECT_STREQ(r.recorded, saver.recorded);
+    EXPECT_STREQ(r.reach, saver.reach);
+    EXPECT_EQ(r.wow64, saver.wow64);
+  }
+  SaverFile saver;
+  const std::string tooLong = "C:\\" + std::string(SETUP_PATH_SIZE - 14, 'x');
+  EXPECT_EQ(0, PlaceSaver(0, "C:\\W", tooLong.c_str(), nullptr, &saver));
+  EXPECT_EQ(0, PlaceSaver(1, tooLong.c_str(), "C:\\W\\system32", nullptr, &saver));
+}
+
+std::string Copies(const PluginPlan& plan) {
+  std::string out;
+  for (uint32_t i = 0; i < plan.count; ++i) out += std::string(plan.copy[i]) + "\n";
+  return out + "left out " + std::to_string(plan.leftOut);
+}
+
+TEST(SetupFiles, PlugInBesideEachBrowser) {
+  const std::string tooLong = "C:\\" + std::string(SETUP_PATH_SIZE - 24, 'x');
+  struct Row { std::vector<BrowserEntry> browsers; std::string copies; } rows[] = {
+      {{}, "C:\\Nuvora NVR\\Plugins\\NPNVR.DLL\nleft out 0"},
+      // Stale entries (no folder, or an empty name) are passed over.
+      {{{"C:\\Gone", 0}, {"", 1}, {nullptr, 1}}, "C:\\Nuvora NVR\\Plugins\\NPNVR.DLL\nleft out 0"},
+      {{{"C:\\Nav\\Program", 1}, {"C:\\Gone", 0}, {"D:\\Later\\", 1}},
+       "C:\\Nav\\Program\\Plugins\\NPNVR.DLL\nD:\\Later\\Plugins\\NPNVR.DLL\nleft out 0"},
+      // Two versions of one browser in one folder: one copy.
+      {{{"C:\\Later", 1}, {"c:\\later\\", 1}, {"C:\\LATER", 1}}, "C:\\Later\\Plugins\\NPNVR.DLL\nleft out 0"},
+      // Too long for the copy's replacement: left out; with no other, the program folder's.
+      {{{tooLong.c_str(), 1}}, "C:\\Nuvora NVR\\Plugins\\NPNVR.DLL\nleft out 1"},
+      {{{tooLong.c_str(), 1}, {"C:\\Nav", 1}}, "C:\\Nav\\Plugins\\NPNVR.DLL\nleft out 1"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.copies);
+    PluginPlan plan;
+    PlanPluginCopies(r.browsers.data(), static_cast<uint32_t>(r.browsers.size()), "C:\\Nuvora NVR", nullptr, &plan);
+    EXPECT_EQ(r.copies, Copies(plan));
+    for (uint32_t i = 0; i < plan.count; ++i)
+      EXPECT_EQ(std::string(plan.folder[i]) + "\\NPNVR.DLL", plan.copy[i]);
+  }
+  std::vector<std::string> folders;
+  std::vector<BrowserEntry> many;
+  for (uint32_t i = 0; i < SETUP_COPIES_MAX + 2; ++i) folders.push_back("C:\\B" + std::to_string(i));
+  for (const std::string& f : folders) many.push_back({f.c_str(), 1});
+  PluginPlan plan;
+  PlanPluginCopies(many.data(), static_cast<uint32_t>(many.size()), "C:\\N", nullptr, &plan);
+  EXPECT_EQ(SETUP_COPIES_MAX, plan.count);
+  EXPECT_EQ(2u, plan.leftOut);
+}
+
+// As the platform lists them: "delete PATH" or "FROM -> TO", one a line.
+std::string Scheduled(const RestartPlan& plan) {
+  std::string out;
+  for (uint32_t i = 0; i < plan.count; ++i) {
+    const RestartOp& op = plan.ops[i];
+    out += op.to[0] ? std::string(op.from) + " -> " + op.to + "\n" : "delete " + std::string(op.from) + "\n";
+  }
+  return out;
+}
+
+const char SAVER[] = "C:\\windows\\system32\\nvrss32.scr";
+
+TEST(SetupFiles, RestartOperationsOfAnInstall) {
+  PluginPlan plan;
+  BrowserEntry browsers[] = {{"C:\\Nav", 1}, {"C:\\Later", 1}};
+  PlanPluginCopies(browsers, 2, "C:\\N", nullptr, &plan);
+  // saver held, its deletion left by the earlier uninstaller, copies held -> scheduled
+  struct Row { uint32_t held, pending, copies; const char* scheduled; } rows[] = {
+      {0, 0, 0, ""},
+      {1, 0, 0, "C:\\windows\\system32\\nvrss32.scr.new -> C:\\windows\\system32\\nvrss32.scr\n"},
+      {0, 1, 0, "C:\\windows\\system32\\nvrss32.scr.new -> C:\\windows\\system32\\nvrss32.scr\n"},
+      {1, 0, 3,
+       "C:\\windows\\system32\\nvrss32.scr.new -> C:\\windows\\system32\\nvrss32.scr\n"
+       "C:\\Nav\\Plugins\\NPNVR.DLL.new -> C:\\Nav\\Plugins\\NPNVR.DLL\n"
+       "C:\\Later\\Plugins\\NPNVR.DLL.new -> C:\\Later\\Plugins\\NPNVR.DLL\n"},
+      // Bits beyond the plan's copies name nothing.
+      {0, 0, 0xFFFFFFFEu, "C:\\Later\\Plugins\\NPNVR.DLL.new -> C:\\Later\\Plugins\\NPNVR.DLL\n"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.held << r.pending << " copies " << r.copies);
+    RestartPlan restart;
+    EXPECT_EQ(1, PlanInstallRestart(SAVER, r.held, r.pending, &plan, r.copies, &restart));
+    EXPECT_EQ(r.scheduled, Scheduled(restart));
+  }
+}
+
+TEST(SetupFiles, RestartOperationsOfAnUninstall) {
+  UninstallRecord record;
+  ClearRecord(&record);
+  Value made = Text("", "C:\\Later\\Plugins");
+  TakeRecordCopy(&record, "C:\\Nav\\Plugins\\NPNVR.DLL", RECORD_STRING, nullptr, 0);
+  TakeRecordCopy(&record, "C:\\Later\\Plugins\\NPNVR.DLL", RECORD_STRING, made.data.data(), 17);
+  // saver held, copies held, folder kept -> scheduled
+  struct Row { uint32_t held, copies, kept; const char* scheduled; } rows[] = {
+      {0, 0, 1, ""},  // kept for another reason: nothing waits, so neither does the folder
+      {1, 0, 0, "delete C:\\windows\\system32\\nvrss32.scr\n"},
+      {1, 0, 1, "delete C:\\windows\\system32\\nvrss32.scr\ndelete C:\\nvr-setup-test\\\n"},
+      {1, 1, 0, "delete C:\\windows\\system32\\nvrss32.scr\ndelete C:\\Nav\\Plugins\\NPNVR.DLL\n"},
+      {0, 2, 1, "delete C:\\Later\\Plugins\\NPNVR.DLL\ndelete C:\\Later\\Plugins\\\ndelete C:\\nvr-setup-test\\\n"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.held << " copies " << r.copies << " kept " << r.kept);
+    RestartPlan restart;
+    EXPECT_EQ(1, PlanUninstallRestart(SAVER, r.held, &record, r.copies, "C:\\nvr-setup-test", r.kept, &restart));
+    EXPECT_EQ(r.scheduled, Scheduled(restart));
+  }
+  // A path with no room for ".new" or a folder's '\\' cannot be scheduled.
+  const std::string full(SETUP_PATH_SIZE - 2, 'x');
+  RestartPlan restart;
+  EXPECT_EQ(0, PlanInstallRestart(full.c_str(), 1, 0, nullptr, 0, &restart));
+  EXPECT_EQ(0u, restart.count);
+  EXPECT_EQ(0, PlanUninstallRestart(SAVER, 1, &record, 0, (full + "x").c_str(), 1, &restart));
+  EXPECT_EQ(1u, restart.count);
+}
+
+TEST(SetupFiles, WininitLines) {
+  struct Row { const char* from; const char* to; const char* line; } rows[] = {
+      {"C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR", nullptr, "NUL=C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR\r\n"},
+      {"C:\\PROGRA~1\\NUVORA~1\\", "", "NUL=C:\\PROGRA~1\\NUVORA~1\\\r\n"},
+      {"C:\\WINDOWS\\SYSTEM\\NVRSS32.NEW", "C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR",
+       "C:\\WINDOWS\\SYSTEM\\NVRSS32.SCR=C:\\WINDOWS\\SYSTEM\\NVRSS32.NEW\r\n"},
+      {"", nullptr, ""}, {nullptr, "C:\\X", ""}, {"C:\\A=B", nullptr, ""}, {"C:\\A", "C:\\B\r\nx=", ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.line);
+    char line[2 * SETUP_PATH_SIZE + 8];
+    EXPECT_EQ(r.line[0] != '\0', WininitLine(r.from, r.to, line, sizeof line));
+    EXPECT_STREQ(r.line, line);
+  }
+  char line[12];
+  EXPECT_EQ(0, WininitLine("C:\\AB.SCR", nullptr, line, sizeof line));  // the line ends cannot be cut
+}
+
+TEST(SetupFiles, RenameSectionOfWininit) {
+  const char* lines = "NUL=C:\\A\r\n";
+  struct Row { std::string text; std::string result; } rows[] = {
+      {"", "[rename]\r\nNUL=C:\\A\r\n"},
+      {"[other]\r\nx=1", "[other]\r\nx=1\r\n[rename]\r\nNUL=C:\\A\r\n"},
+      // After the earlier lines, before the next section.
+      {"[Rename]\r\nNUL=C:\\OLD\r\n\r\n [x]\r\n", "[Rename]\r\nNUL=C:\\OLD\r\n\r\nNUL=C:\\A\r\n [x]\r\n"},
+      {"[x]\n[rename]\nC:\\B=C:\\C", "[x]\n[rename]\nC:\\B=C:\\C\r\nNUL=C:\\A\r\n"},
+      {"[renamed]\r\n", "[renamed]\r\n[rename]\r\nNUL=C:\\A\r\n"},
+      {std::string("[rename]\r\n\0[x]\r\n", 16), std::string("[rename]\r\n\0[x]\r\nNUL=C:\\A\r\n", 26)},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    char out[128];
+    uint32_t length = 99;
+    ASSERT_EQ(1, AddRenameLines(r.text.data(), static_cast<uint32_t>(r.text.size()), lines, out, sizeof out, &length));
+    EXPECT_EQ(r.result, std::string(out, length));
+    EXPECT_EQ('\0', out[length]);
+  }
+  char out[20];
+  uint32_t length = 99;
+  EXPECT_EQ(0, AddRenameLines("[rename]\r\n", 10, lines, out, sizeof out, &length));
+  EXPECT_EQ(0u, length);
+  EXPECT_STREQ("", out);
+}
+
+TEST(SetupFiles, ExitCode) {
+  struct Row { uint32_t failed, cancelled, ops, earlier, code; } rows[] = {
+      {0, 0, 0, 0, 0}, {0, 0, 2, 0, 3010}, {0, 0, 0, 3010, 3010}, {0, 0, 0, 2, 0},
+      {0, 1, 1, 0, 1}, {1, 1, 1, 3010, 2},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(r.code, SetupExitCode(r.failed, r.cancelled, r.ops, r.earlier))
+        << r.failed << r.cancelled << r.ops << " " << r.earlier;
+}
+
 }  // namespace
