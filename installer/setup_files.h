@@ -31,9 +31,9 @@ struct BrowserEntry {
 };
 
 // The plug-in's copies: one in the "Plugins" folder beside each browser whose folder exists, or
-// one in "<installFolder>\Plugins" when none could be placed so. The first is the one registered. The same
-// copy named twice (in any case, with or without a separator at the folder's end) is placed
-// once. Folders too long for the copy's replacement, and browsers beyond SETUP_COPIES_MAX, are
+// one in "<installFolder>\Plugins" when none could be placed so. The first is the one
+// registered. The same copy named twice (in any case, with or without a separator at the
+// folder's end) is placed once. Folders too long for the copy's replacement, and browsers beyond SETUP_COPIES_MAX, are
 // counted in leftOut. Each copy is recorded with TakeRecordCopy, its data the folder when this
 // run made it: an earlier record of the same copy is kept.
 struct PluginPlan {
