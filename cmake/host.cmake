@@ -14,10 +14,18 @@ if(PLUGIN_CORE)
   target_link_options(plugin_core PUBLIC ${NVR_SANITIZE})
 endif()
 
+# The setup program's decisions: a core of their own, since neither deliverable carries them.
+nvr_sources(SETUP_CORE installer)
+list(FILTER SETUP_CORE EXCLUDE REGEX "_win\\.cpp$")
+add_library(setup_core STATIC ${SETUP_CORE})
+target_include_directories(setup_core PUBLIC ${NVR_INCLUDES})
+target_compile_options(setup_core PUBLIC ${NVR_SANITIZE})
+target_link_options(setup_core PUBLIC ${NVR_SANITIZE})
+
 find_package(GTest REQUIRED)
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE saver_core GTest::gtest GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE saver_core setup_core GTest::gtest GTest::gtest_main)
 if(TARGET plugin_core)
   target_link_libraries(unit_tests PRIVATE plugin_core)
 endif()
@@ -32,7 +40,7 @@ add_test(NAME scripts.install_deps COMMAND bash ${CMAKE_SOURCE_DIR}/tests/script
 set(FUZZ_SECONDS 60 CACHE STRING "seconds each fuzz target runs under ctest")
 file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cpp)
 # The common folder's platform-free sources belong to both cores: each is built in once.
-set(CORE_SOURCES ${SAVER_CORE} ${PLUGIN_CORE})
+set(CORE_SOURCES ${SAVER_CORE} ${PLUGIN_CORE} ${SETUP_CORE})
 list(REMOVE_DUPLICATES CORE_SOURCES)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   foreach(src ${FUZZ_SOURCES})
