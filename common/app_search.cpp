@@ -114,8 +114,8 @@ AppSearchResult SearchApplication(const AppSearchPlatform* platform, KnownApplic
     if (process == known->process) result = Ask(&search, window, APP_PROBE_TIMEOUT_MS);
     // Before a start, the known application that is only busy is waited for alone.
     if (result == PROBE_BUSY && beforeStart) result = Ask(&search, window, APP_BUSY_WAIT_MS);
-    if (result == PROBE_APPLICATION) return {window, 0};
-    if (result == PROBE_BUSY) return {window, 1};
+    if (result == PROBE_APPLICATION) return {window, 0, {0}, 0};
+    if (result == PROBE_BUSY) return {window, 1, {0}, 0};
   }
   SearchDesktop(&search);
   if (!search.found && beforeStart && search.busyCount) {
@@ -127,6 +127,9 @@ AppSearchResult SearchApplication(const AppSearchPlatform* platform, KnownApplic
   }
   known->window = search.found;
   known->process = 0;
+  AppSearchResult result = {search.found, 0, {0}, 0};
   if (search.found) ThreadOf(&search, search.found, &known->process);
-  return {search.found, 0};
+  for (uint32_t i = 0; !search.found && i < search.busyCount; ++i)
+    result.busyThreads[result.busyThreadCount++] = search.busy[i].thread;
+  return result;
 }

@@ -59,6 +59,10 @@ struct KnownApplication {
 struct AppSearchResult {
   SearchWindow window;  // the application's window, or 0
   uint32_t busy;        // 1: it is the known window, alive, but it did not answer in time
+  // With no window found: the threads whose windows did not answer in time, in the order found.
+  // The application may be among them, busy: one who must reach it all the same may post to them.
+  uint32_t busyThreads[APP_BUSY_MAX];
+  uint32_t busyThreadCount;
 };
 
 // The application's window: the known window while it answers, or only busy (reported so);

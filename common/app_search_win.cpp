@@ -41,29 +41,47 @@ uint32_t Tick(void*) { return GetTickCount(); }
 struct Offering {
   uint32_t (*offer)(void* search, SearchWindow window);
   void* search;
+  DWORD process;  // only this process's windows are offered; 0: every window
 };
 
 BOOL CALLBACK OfferWindow(HWND window, LPARAM offering) {
   Offering* to = reinterpret_cast<Offering*>(offering);
+  if (to->process) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != to->process) return TRUE;
+  }
   return to->offer(to->search, reinterpret_cast<SearchWindow>(window)) ? TRUE : FALSE;
 }
 
-void EnumerateDesktop(void*, uint32_t (*offer)(void* search, SearchWindow window), void* search) {
-  Offering to = {offer, search};
+// context, when not null, names the one process whose windows are offered.
+void EnumerateDesktop(void* context, uint32_t (*offer)(void* search, SearchWindow window),
+                      void* search) {
+  Offering to = {offer, search, context ? *static_cast<const DWORD*>(context) : 0};
   EnumChildWindows(GetDesktopWindow(), OfferWindow, reinterpret_cast<LPARAM>(&to));
 }
 
 const AppSearchPlatform PLATFORM = {nullptr, ProbeWindow, WindowThread, Tick, EnumerateDesktop};
 
-HWND Find(DWORD* busy, uint32_t beforeStart) {
+AppSearchResult Search(const AppSearchPlatform* platform, DWORD* busy, uint32_t beforeStart) {
   whoAmIMessage = RegisterWindowMessageA(QUIB_WHOAMI_NAME);
-  AppSearchResult found = SearchApplication(&PLATFORM, &knownApplication, beforeStart);
+  AppSearchResult found = SearchApplication(platform, &knownApplication, beforeStart);
   if (busy) *busy = found.busy;
-  return AsWindow(found.window);
+  return found;
 }
 
 }  // namespace
 
-HWND FindMainApplication(DWORD* busy) { return Find(busy, 0); }
+HWND FindMainApplication(DWORD* busy) { return AsWindow(Search(&PLATFORM, busy, 0).window); }
 
-HWND FindMainApplicationBeforeStart(DWORD* busy) { return Find(busy, 1); }
+HWND FindMainApplicationBeforeStart(DWORD* busy) {
+  return AsWindow(Search(&PLATFORM, busy, 1).window);
+}
+
+AppSearchResult SearchForMainApplication(void) { return Search(&PLATFORM, nullptr, 0); }
+
+HWND FindMainApplicationOfProcess(DWORD process, DWORD* busy) {
+  AppSearchPlatform ofProcess = PLATFORM;
+  ofProcess.context = &process;
+  return AsWindow(Search(&ofProcess, busy, 0).window);
+}

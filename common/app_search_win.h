@@ -24,4 +24,11 @@ HWND FindMainApplication(DWORD* busy);
 // application that was busy is not started a second time.
 HWND FindMainApplicationBeforeStart(DWORD* busy);
 
+// The search of FindMainApplication, whole: with nothing found, the threads that did not answer.
+AppSearchResult SearchForMainApplication(void);
+
+// The search of FindMainApplication among the windows of one process: for a caller that waits
+// for a process it started, whom no other program's busy window should hold up.
+HWND FindMainApplicationOfProcess(DWORD process, DWORD* busy);
+
 #endif

@@ -2,63 +2,45 @@
 // functions. Each entry point writes its trace line first, before any argument is tested.
 #include "common/app_search_win.h"
 #include "common/link_protocol.h"
-#include "plugin/plugin_state_win.h"
+#include "plugin/instance_records_win.h"
 
-PluginState pluginState = {nullptr, nullptr, 0, nullptr, 0, 0};
+PluginState pluginState = {nullptr, nullptr, 0, 0, nullptr, 0, 0};
 
 namespace {
 
 const uint16_t PLUGIN_API_VERSION = 6;  // major 0 in the high byte, minor 6 in the low byte
 const int32_t WRITE_READY_SIZE = 0x0FFFFFFF;
-const char INSTANCE_PROPERTY[] = "NPNVR.Instance";
 
 void Trace(const char* line) { OutputDebugStringA(line); }
 
-void Unlink(PluginInstanceData* record) {
-  for (PluginInstanceData** link = &pluginState.records; *link; link = &(*link)->next) {
-    if (*link != record) continue;
-    *link = record->next;
-    return;
-  }
+// An application that the search did not find may still be there: busy, or hung inside the
+// element's window, which the browser destroys next, and its window with it. It is posted the
+// message to take once it is free: every window of a thread that did not answer in time, and
+// every window of another thread inside the element's window. A program that is not the
+// application never registered the message, and takes no notice.
+struct Unfound {
+  const AppSearchResult* search;
+  HWND element;
+  UINT message;
+};
+
+BOOL CALLBACK PostIfTheApplicationMayBeThere(HWND window, LPARAM context) {
+  const Unfound* unfound = reinterpret_cast<const Unfound*>(context);
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  uint32_t post = unfound->element && GetParent(window) == unfound->element &&
+                  thread != GetCurrentThreadId();
+  for (uint32_t i = 0; i < unfound->search->busyThreadCount; ++i)
+    post |= unfound->search->busyThreads[i] == thread;
+  if (post) PostMessageA(window, unfound->message, 0, 0);
+  return TRUE;
 }
 
 }  // namespace
-
-PluginInstanceData* LiveRecord(DWORD serial) {
-  for (PluginInstanceData* record = pluginState.records; record; record = record->next)
-    if (record->serial == serial) return record;
-  return nullptr;
-}
-
-LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
-                          UINT timeoutMs) {
-  DWORD_PTR reply = 0;
-  if (!SendMessageTimeoutA(application, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
-                           &reply))
-    return 0;
-  return static_cast<LRESULT>(reply);
-}
-
-void AttachInstance(HWND window, NPP instance) { SetPropA(window, INSTANCE_PROPERTY, instance); }
-
-NPP AttachedInstance(HWND window) { return static_cast<NPP>(GetPropA(window, INSTANCE_PROPERTY)); }
-
-void DetachInstance(HWND window) { RemovePropA(window, INSTANCE_PROPERTY); }
-
-PluginInstanceData* WindowRecord(HWND window) {
-  NPP instance = AttachedInstance(window);
-  return instance ? static_cast<PluginInstanceData*>(instance->pdata) : nullptr;
-}
 
 NPNetscapeFuncs* BrowserFuncsReaching(size_t end) {
   NPNetscapeFuncs* funcs = pluginState.browserFuncs;
   // A refused table stays stored, but is called through only where it reaches.
   return funcs && funcs->size >= end ? funcs : nullptr;
-}
-
-void ForgetStart(void) {
-  if (pluginState.startedProcess) CloseHandle(pluginState.startedProcess);
-  pluginState.startedProcess = nullptr;
 }
 
 void* AllocateFromBrowser(uint32_t size) {
@@ -91,14 +73,7 @@ static NPError NPP_New(NPMIMEType pluginType, NPP instance, uint16_t mode, int16
       static_cast<PluginInstanceData*>(AllocateFromBrowser(sizeof(PluginInstanceData)));
   instance->pdata = record;
   if (!record) return NPERR_OUT_OF_MEMORY_ERROR;
-  record->savedWndProc = 0;
-  record->pluginWindow = nullptr;
-  record->instance = instance;
-  record->serial = ++pluginState.lastSerial;
-  record->waitingWindow = nullptr;
-  record->closing = 0;
-  record->next = pluginState.records;
-  pluginState.records = record;
+  LinkRecord(record, instance);
   return NPERR_NO_ERROR;
 }
 
@@ -113,22 +88,21 @@ static NPError NPP_Destroy(NPP instance, NPSavedData** save) {
   // Told while the window is still subclassed and the record still exists. An application that
   // is only busy would not answer in time either: it is not waited for a second time, but posted
   // the message to take once it is free (a send that times out may never be delivered at all).
-  DWORD busy = 0;
-  HWND application = FindMainApplication(&busy);
+  AppSearchResult found = SearchForMainApplication();
+  HWND application = reinterpret_cast<HWND>(found.window);
   UINT closingMessage = RegisterWindowMessageA(PLUGIN_CLOSING_NAME);
-  if (application && busy)
+  if (application && found.busy) {
     PostMessageA(application, closingMessage, 0, 0);
-  else if (application)
+  } else if (application) {
     SendToApplication(application, closingMessage, 0, 0, APP_CLOSING_TIMEOUT_MS);
+  } else {
+    Unfound unfound = {&found, record ? record->pluginWindow : nullptr, closingMessage};
+    EnumChildWindows(GetDesktopWindow(), PostIfTheApplicationMayBeThere,
+                     reinterpret_cast<LPARAM>(&unfound));
+  }
   if (record) {
     Unlink(record);
-    HWND window = record->pluginWindow;
-    // Only a window that still names this instance is still ours: a handle of a window gone
-    // may already belong to another.
-    if (record->savedWndProc && window && AttachedInstance(window) == instance) {
-      SetWindowLongPtrA(window, GWLP_WNDPROC, record->savedWndProc);
-      DetachInstance(window);
-    }
+    ReleaseWindow(record);
     FreeToBrowser(record);
   }
   return NPERR_NO_ERROR;
@@ -213,8 +187,15 @@ extern "C" NPError WINAPI NP_Shutdown(void) {
 }
 
 // The module's entry, where the system calls it on load and unload: no runtime's start-up code
-// runs before it, and the plug-in needs nothing set up.
+// runs before it, and the plug-in needs nothing set up. Unloaded by a browser that did not shut
+// it down, it leaves nothing in the browser that would call into its code: no timer, no window
+// procedure. At the process's end (reserved set) nothing is left to call it.
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
+  if (reason == DLL_PROCESS_DETACH && !reserved) {
+    StopWaiting();
+    ForgetStart();
+    ReleaseAllWindows();
+  }
   return TRUE;
 }

@@ -3,7 +3,7 @@
 #include "common/app_search_win.h"
 #include "common/link_protocol.h"
 #include "plugin/handoff.h"
-#include "plugin/plugin_state_win.h"
+#include "plugin/instance_records_win.h"
 
 namespace {
 
@@ -37,6 +37,7 @@ void StartApplication(HWND window, NPP instance) {
   CloseHandle(process.hThread);
   ForgetStart();
   pluginState.startedProcess = process.hProcess;
+  pluginState.startedProcessId = process.dwProcessId;
   pluginState.startTick = GetTickCount();
 }
 
@@ -51,18 +52,21 @@ uint32_t StartAllowed(void) {
 const UINT APP_WAIT_POLL_MS = 1000;
 
 // After the search: the application is asked to show itself in window, left alone while it is
-// engaged elsewhere, or started. The query waits on the application, and the browser may destroy
-// the instance meanwhile: its record is looked up again after it.
-void HandOff(DWORD serial, HWND window, HWND application, DWORD busy) {
+// engaged elsewhere, or started. Inside the element's former window it is still inside this
+// element, and is asked to follow it. The query waits on the application, and the browser may
+// destroy the instance meanwhile: its record is looked up again after it. What was done, or 0
+// when the instance is gone.
+uint32_t HandOff(DWORD serial, HWND window, HWND former, HWND application, DWORD busy) {
   PluginInstanceData* record = LiveRecord(serial);
-  if (!record) return;
+  if (!record) return 0;
   NPP instance = record->instance;
-  uint32_t appInPluginWindow = 0;
-  uint32_t engaged = AskEngaged(application, busy, record->pluginWindow, &appInPluginWindow);
+  uint32_t appInPluginWindow = AppInside(application, window) || AppInside(application, former);
+  uint32_t engaged = AskEngaged(application, busy, appInPluginWindow);
   record = LiveRecord(serial);
-  if (!record) return;
+  if (!record) return 0;
   record->waitingWindow = nullptr;
-  switch (DecideHandOff(application ? 1 : 0, appInPluginWindow, engaged)) {
+  HandOffAction action = DecideHandOff(application ? 1 : 0, appInPluginWindow, engaged);
+  switch (action) {
     case HANDOFF_START:
       // While another element's start is under way, this one is served once the application
       // appears: the element that started it may be gone by then, and its window with it.
@@ -80,30 +84,56 @@ void HandOff(DWORD serial, HWND window, HWND application, DWORD busy) {
       ForgetStart();
       break;  // the next paint shows the placeholder
   }
+  return action;
 }
 
 // While elements wait: once the application answers, each is handed its window as a window
 // change would; when the start under way may be given up, one element starts it anew.
 void CALLBACK ServeWaitingElements(HWND, UINT, UINT_PTR, DWORD) {
+  if (!FirstWaitingRecord()) {
+    StopWaiting();
+    return;
+  }
+  // While the start under way may still show its window, only its process's windows are asked:
+  // another program's busy window would hold the browser at every tick. Before a start, the
+  // search waits for busy windows as a window change's does: a live application that is only
+  // busy is never started twice. Decided once: the start may come due during the search.
+  uint32_t mayStart = StartAllowed();
   DWORD busy = 0;
-  HWND application = FindMainApplication(&busy);
+  HWND application = mayStart ? FindMainApplicationBeforeStart(&busy)
+                              : FindMainApplicationOfProcess(pluginState.startedProcessId, &busy);
   for (;;) {
-    PluginInstanceData* record = pluginState.records;
-    while (record && !record->waitingWindow) record = record->next;
+    PluginInstanceData* record = FirstWaitingRecord();
     if (!record) break;
     HWND window = record->waitingWindow;
     if (!IsWindow(window)) {  // gone since: the element's next window change brings another
       record->waitingWindow = nullptr;
       continue;
     }
-    if (!application && !StartAllowed()) return;
-    HandOff(record->serial, window, application, busy);
+    if (!application && !mayStart) return;
+    // Left to the placeholder, the element is painted anew: nothing else would ask it to.
+    if (HandOff(record->serial, window, record->pluginWindow, application, busy) == HANDOFF_NOTHING)
+      InvalidateRect(window, nullptr, TRUE);
     if (!application) return;  // one start at a time
   }
   StopWaiting();
 }
 
 }  // namespace
+
+LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
+                          UINT timeoutMs) {
+  DWORD_PTR reply = 0;
+  if (!SendMessageTimeoutA(application, message, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs,
+                           &reply))
+    return 0;
+  return static_cast<LRESULT>(reply);
+}
+
+void ForgetStart(void) {
+  if (pluginState.startedProcess) CloseHandle(pluginState.startedProcess);
+  pluginState.startedProcess = nullptr;
+}
 
 void WaitForApplication(PluginInstanceData* record, HWND window) {
   record->waitingWindow = window;
@@ -116,10 +146,12 @@ void StopWaiting(void) {
   pluginState.waitTimer = 0;
 }
 
-uint32_t AskEngaged(HWND application, DWORD busy, HWND window, uint32_t* appInWindow) {
-  uint32_t appFound = application ? 1 : 0;
-  *appInWindow = appFound && GetParent(application) == window;
-  if (!NeedsEngagedQuery(appFound, *appInWindow)) return 0;
+uint32_t AppInside(HWND application, HWND window) {
+  return application && window && GetParent(application) == window ? 1 : 0;
+}
+
+uint32_t AskEngaged(HWND application, DWORD busy, uint32_t appInWindow) {
+  if (!NeedsEngagedQuery(application ? 1 : 0, appInWindow)) return 0;
   if (busy) return BUSY_ENGAGED_REPLY;
   return static_cast<uint32_t>(
       SendToApplication(application, LM_QUERYENGAGED, 0, 0, APP_QUERY_TIMEOUT_MS));
@@ -132,21 +164,20 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   PluginInstanceData* record = static_cast<PluginInstanceData*>(instance->pdata);
   if (!record) return NPERR_GENERIC_ERROR;
   HWND pageWindow = static_cast<HWND>(window->window);
-  if (!pageWindow) return NPERR_NO_ERROR;  // the browser takes the window away
-  if (!record->savedWndProc) {
-    // Subclassed once; a failed attempt leaves savedWndProc 0 and the next call tries again.
-    record->pluginWindow = pageWindow;
-    AttachInstance(pageWindow, instance);
-    record->savedWndProc = SetWindowLongPtrA(pageWindow, GWLP_WNDPROC,
-                                             reinterpret_cast<LONG_PTR>(PluginWindowProc));
-    if (!record->savedWndProc) DetachInstance(pageWindow);
+  if (!pageWindow) {
+    // The browser takes the window away: an element that waits has nothing to be handed.
+    record->waitingWindow = nullptr;
+    return NPERR_NO_ERROR;
   }
+  // A new window is the element's from now on: a browser that makes the element's window anew
+  // (a page laid out again) gets an element that still works.
+  HWND former = record->pluginWindow;
+  SubclassWindow(record, pageWindow);
   // The search waits on other programs, and the browser may destroy this very instance
-  // meanwhile: the hand-off looks its record up again. The window of this call is handed over,
-  // whether or not it is the one subclassed.
+  // meanwhile: the hand-off looks its record up again.
   DWORD serial = record->serial;
   DWORD busy = 0;
   HWND application = FindMainApplicationBeforeStart(&busy);
-  HandOff(serial, pageWindow, application, busy);
+  HandOff(serial, pageWindow, former, application, busy);
   return NPERR_NO_ERROR;
 }

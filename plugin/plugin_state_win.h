@@ -22,12 +22,13 @@ struct PluginInstanceData {
 };
 
 // One set per loaded module. There is no "current instance": each subclassed window names its own
-// (AttachInstance below), so no window is ever served with another instance's record.
+// (see plugin/instance_records_win.h), so no window is ever served with another instance's record.
 struct PluginState {
   NPNetscapeFuncs* browserFuncs;  // from NP_Initialize, as soon as it is non-null
   // The application process the plug-in started last, while its window has not been found: a
   // page of several elements starts the application once (see MayStartApplication).
   HANDLE startedProcess;
+  DWORD startedProcessId;         // its id, whose windows are looked at while it is awaited
   DWORD startTick;                // when it was started
   PluginInstanceData* records;    // every live instance's record
   DWORD lastSerial;
@@ -46,11 +47,13 @@ const UINT APP_CLOSING_TIMEOUT_MS = 1000;  // "PluginClosing"
 LRESULT SendToApplication(HWND application, UINT message, WPARAM wParam, LPARAM lParam,
                           UINT timeoutMs);
 
-// Where the application is for the plug-in window: *appInWindow is 1 when it is inside window.
+// Whether the application's window is inside window: never inside none.
+uint32_t AppInside(HWND application, HWND window);
+
 // The engaged reply, asked only when NeedsEngagedQuery says so (0 otherwise, and when it does not
 // answer). An application found busy is not asked: it counts as BUSY_ENGAGED_REPLY. The query
 // waits on the application: the caller looks its record up again afterwards.
-uint32_t AskEngaged(HWND application, DWORD busy, HWND window, uint32_t* appInWindow);
+uint32_t AskEngaged(HWND application, DWORD busy, uint32_t appInWindow);
 
 // The browser's table when it is stored and reaches at least to end, else null: a table too short
 // for a function counts as absent for it.
@@ -59,25 +62,10 @@ NPNetscapeFuncs* BrowserFuncsReaching(size_t end);
 // Forgets the start in progress: the application was found, or the module ends.
 void ForgetStart(void);
 
-// The record with this serial while its instance lives, else null: looked up again after every
-// send that may wait, as the browser may destroy the instance meanwhile.
-PluginInstanceData* LiveRecord(DWORD serial);
-
 // The element waits to be handed its window once the application appears (see waitingWindow).
 void WaitForApplication(PluginInstanceData* record, HWND window);
 // Ends the look for the application, when no element waits any more or the module ends.
 void StopWaiting(void);
-
-// Each subclassed window names its own instance, so that several instances live side by side
-// and a destroyed one is never reached: a window property set when the window is subclassed and
-// removed when its procedure is put back.
-void AttachInstance(HWND window, NPP instance);
-NPP AttachedInstance(HWND window);
-void DetachInstance(HWND window);
-// The record of the instance the window names, or null when the window is no longer the
-// plug-in's: looked up again after every send that may wait, as the browser may destroy the
-// instance meanwhile.
-PluginInstanceData* WindowRecord(HWND window);
 
 // The browser's allocator, with the trace line written before each call.
 void* AllocateFromBrowser(uint32_t size);

@@ -3,7 +3,7 @@
 #include "common/app_search_win.h"
 #include "common/link_protocol.h"
 #include "plugin/handoff.h"
-#include "plugin/plugin_state_win.h"
+#include "plugin/instance_records_win.h"
 #include "plugin/resource_ids.h"
 
 namespace {
@@ -122,8 +122,8 @@ LRESULT CALLBACK PluginWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_PAINT: {
       DWORD busy = 0;
       HWND application = FindMainApplication(&busy);
-      uint32_t appInWindow = 0;
-      uint32_t engaged = AskEngaged(application, busy, window, &appInWindow);
+      uint32_t appInWindow = AppInside(application, window);
+      uint32_t engaged = AskEngaged(application, busy, appInWindow);
       record = WindowRecord(window);
       if (!record) return 0;
       if (!PaintsPlaceholder(application ? 1 : 0, appInWindow, engaged)) break;

@@ -93,17 +93,20 @@ TEST(AppSearch, BusyWindowsShareTheWaitAndTheKnownOneIsReportedBusy) {
     SearchWindow found;
     uint32_t busy;
     int64_t byMs;
+    std::vector<uint32_t> busyThreads;  // reported when nothing is found
   } rows[] = {
       {"a stranger busy -0.5 to 8 s ahead of the application busy 0 to 3 s, before a start",
-       {{1, 10, 0, -500, 8000, false}, {2, 20, 2, 0, 3000, false}}, {0, 0}, 1, 2, 0, 3500},
+       {{1, 10, 0, -500, 8000, false}, {2, 20, 2, 0, 3000, false}}, {0, 0}, 1, 2, 0, 3500, {}},
       {"the known application busy 0 to 3 s, at a paint",
-       {{2, 20, 2, 0, 3000, false}}, {2, 20}, 0, 2, 1, 1000},
-      {"the same before a start", {{2, 20, 2, 0, 3000, false}}, {2, 20}, 1, 2, 0, 3000},
+       {{2, 20, 2, 0, 3000, false}}, {2, 20}, 0, 2, 1, 1000, {}},
+      {"the same before a start", {{2, 20, 2, 0, 3000, false}}, {2, 20}, 1, 2, 0, 3000, {}},
       {"the known handle reused by another program, busy",
-       {{2, 30, 0, 0, 2000, false}, {3, 20, 2, 0, 0, false}}, {2, 20}, 0, 3, 0, 1000},
+       {{2, 30, 0, 0, 2000, false}, {3, 20, 2, 0, 0, false}}, {2, 20}, 0, 3, 0, 1000, {}},
       {"another search inside a stranger's probe, before a start",
-       {{2, 20, 2, 0, 1500, false}, {1, 10, 0, 0, 0, true}}, {0, 0}, 1, 2, 0, 1500},
-      {"the application hung: absent at once", {{2, 20, 2, -6000, FOREVER, false}}, {0, 0}, 1, 0, 0, 0},
+       {{2, 20, 2, 0, 1500, false}, {1, 10, 0, 0, 0, true}}, {0, 0}, 1, 2, 0, 1500, {}},
+      {"the application hung: absent at once", {{2, 20, 2, -6000, FOREVER, false}}, {0, 0}, 1, 0, 0, 0, {}},
+      {"the application busy 0 to 3 s, not yet known, behind a busy stranger, at a destroy",
+       {{1, 10, 0, 0, 8000, false}, {2, 20, 2, 0, 3000, false}}, {0, 0}, 0, 0, 0, 2000, {10, 20}},
   };
   for (Row& r : rows) {
     Desktop desktop = {r.windows, r.known, 0, 5000};
@@ -112,6 +115,8 @@ TEST(AppSearch, BusyWindowsShareTheWaitAndTheKnownOneIsReportedBusy) {
     EXPECT_EQ(r.busy, result.busy) << r.what;
     EXPECT_LE(desktop.now, r.byMs) << r.what;
     EXPECT_EQ(r.found, desktop.known.window) << r.what;
+    EXPECT_EQ(r.busyThreads, std::vector<uint32_t>(result.busyThreads, result.busyThreads + result.busyThreadCount))
+        << r.what;
   }
 }
 

@@ -21,6 +21,9 @@ const UINT STANDIN_BUSY = WM_APP + 3;
 using Host = harness::BrowserHost;
 using harness::NO_REPLY;
 
+// What the browser-like host paints a plug-in window with, as 0xRRGGBB.
+const DWORD BROWSER_GREEN = 0x00A000;
+
 // The stand-in application with its log.
 struct App {
   harness::TempFile log{"npa"};
@@ -193,22 +196,43 @@ TEST(Plugin, StartsTheApplicationWhenNoneRuns) {
   std::vector<std::string> startup = harness::LinesStartingWith(launched.path, "STARTUPINFO");
   ASSERT_FALSE(startup.empty());
   EXPECT_EQ(0u, startup[0].find("STARTUPINFO flags=1 show=9 ")) << "started restored: " << startup[0];
+  // Busy when its element goes, before any search has found it: told all the same, once free.
+  HWND app = reinterpret_cast<HWND>(strtoull(harness::LinesStartingWith(launched.path, "WINDOW")[0].c_str() + 7, nullptr, 16));
+  PostMessageA(app, STANDIN_BUSY, 3000, 0);
+  ASSERT_TRUE(harness::WaitForLines(launched.path, "BUSY", 1, 5000));
+  EXPECT_EQ(0, host.Do("destroy 1"));
+  EXPECT_TRUE(harness::WaitForLines(launched.path, "CLOSING", 1, 10000));
   harness::EndLaunchedStandIns();
 }
 
 // A page of several elements starts the application once, and the others wait for it while it
 // is slow to show its window, and are handed their windows once it shows, even when the element
 // that started it is gone by then (a reload); a start whose process has ended is made again.
+// Engaged once it shows, it leaves the waiting elements to the placeholder, painted unasked. Busy
+// when the start may be given up, it is waited for as a window change waits, and never started
+// twice; an element whose window the browser took back meanwhile is not handed it.
 TEST(Plugin, StartsTheApplicationOncePerPage) {
-  for (const char* options : {"--late 2000", "--quit"}) {
+  struct Row { const char* options; DWORD appearMs; bool engaged, takeBack; } rows[] = {
+      {"--late 2000", 10000, false, false},
+      {"--quit", 0, false, false},
+      {"--late 2000 --reply 3174=1", 10000, true, false},
+      {"--late 17000 --busy-on-window 4500", 30000, false, true},
+  };
+  for (const Row& r : rows) {
+    const char* options = r.options;
     SCOPED_TRACE(options);
     harness::TempFile launched("npo");
     harness::ScopedAppPath exe(harness::StandInCommand(launched.path, options));
     Host host;
     host.Ready(4);
+    // Below the started copy's window, which shows restored in the screen's corner.
+    const int top = 300;
     for (int i = 0; i < 4; ++i) {
-      host.Window(i, i * 110, 0, 100, 100);
+      host.Window(i, i * 110, top, 100, 100);
       ASSERT_EQ(0, host.Do("setwindow " + std::to_string(i) + " " + std::to_string(i)));
+    }
+    if (r.takeBack) {
+      ASSERT_EQ(0, host.Do("setwindow 3 null"));
     }
     if (strcmp(options, "--quit") == 0) {
       // Each window change after the process ended starts it anew.
@@ -219,18 +243,48 @@ TEST(Plugin, StartsTheApplicationOncePerPage) {
       continue;
     }
     ASSERT_EQ(0, host.Do("destroy 0"));  // its window is on the command line: no more use
-    // By the time the window shows, every further start would have written its START line.
-    ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000));
+    ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, r.appearMs));
+    // By the time the waiting elements are served, every further start would have been made.
+    int served = r.takeBack ? 2 : 3;
+    if (r.engaged) {
+      for (int i = 1; i < 4; ++i) {
+        EXPECT_TRUE(harness::WaitUntil([&] { return ScreenPixels(i * 110, top, 1, 1)[0] != BROWSER_GREEN; }, 5000))
+            << "no placeholder in element " << i;
+      }
+      EXPECT_TRUE(harness::LinesStartingWith(launched.path, "SHOWAGAIN").empty());
+    } else {
+      EXPECT_TRUE(harness::WaitForLines(launched.path, "SHOWAGAIN", served, 10000)) << "the waiting elements";
+    }
     size_t starts = harness::LinesStartingWith(launched.path, "START ").size();
     EXPECT_EQ(1u, starts);
-    EXPECT_TRUE(harness::WaitForLines(launched.path, "SHOWAGAIN", 3, 5000)) << "the waiting elements";
-    for (int i = 1; i < 4; ++i) {
+    for (int i = 1; i < 4 && !r.engaged; ++i) {
       std::string window = harness::Hex(reinterpret_cast<HWND>(host.Do("hwnd " + std::to_string(i))));
-      EXPECT_EQ(1u, harness::CountLinesWith(launched.path, "SHOWAGAIN ", "SHOWAGAIN " + window + " ")) << i;
+      EXPECT_EQ(i <= served ? 1u : 0u, harness::CountLinesWith(launched.path, "SHOWAGAIN ", "SHOWAGAIN " + window + " ")) << i;
     }
-    harness::WaitForLines(launched.path, "WINDOW", starts);  // each copy can be ended by its window
+    harness::WaitForLines(launched.path, "WINDOW", starts, r.appearMs);  // each copy can be ended by its window
     harness::EndLaunchedStandIns();
   }
+}
+
+// Unloaded without NP_Shutdown while an element waits for the application: nothing of the
+// module's is left to run in the browser, neither its timer (the host's own, due after it, saw
+// no other) nor its window procedure.
+TEST(Plugin, UnloadedWhileAnElementWaitsLeavesNothingBehind) {
+  harness::TempFile launched("npu");
+  harness::ScopedAppPath exe(harness::StandInCommand(launched.path, "--late 3000"));
+  Host host;
+  host.Ready(2);
+  host.Window(0, 0, 300, 100, 100);
+  HWND waiting = host.Window(1, 110, 300, 100, 100);
+  ASSERT_EQ(0, host.Do("setwindow 0 0"));
+  ASSERT_EQ(0, host.Do("setwindow 1 1"));  // waits for the start under way
+  ASSERT_EQ(0, host.Do("unload"));
+  ASSERT_TRUE(harness::WaitUntil([&] { return !host.Lines("TICKED").empty(); }, 5000));
+  EXPECT_EQ("TICKED others=0\n", Joined(host.Lines("TICKED")));
+  EXPECT_EQ(0x5A5A, SendMessageA(waiting, RegisterWindowMessageA(QUIB_WHOAMI_NAME), WHOAMI_APP, 0))
+      << "the browser's procedure is back";
+  ASSERT_TRUE(harness::WaitForLines(launched.path, "WINDOW", 1, 10000));
+  harness::EndLaunchedStandIns();
 }
 
 // Without an Exe entry the default path is started; the stand-in copied there logs where the
@@ -305,11 +359,13 @@ TEST(Plugin, HandsTheWindowToTheRunningApplication) {
       EXPECT_TRUE(shown.empty()) << Joined(shown);
     }
     if (r.inside) SetParent(app.window, nullptr);
-    // The second window was never subclassed: its probe answers as the browser's own procedure.
+    // The element's window is the second one now, served as the first was; the first, where it
+    // still lives, has the browser's own procedure back.
     host.Do("text 1 other");
     SendMessageA(other, RegisterWindowMessageA(QUIB_WHOAMI_NAME), WHOAMI_STATUSTEXT, 0);
-    EXPECT_TRUE(host.Lines("STATUS").empty());
-    EXPECT_EQ(1u, host.Lines("SAVED whoami 4").size());
+    EXPECT_EQ("STATUS instance=0 length=5 text=other\n", Joined(host.Lines("STATUS")));
+    if (!r.firstGone) SendMessageA(window, RegisterWindowMessageA(QUIB_WHOAMI_NAME), WHOAMI_STATUSTEXT, 0);
+    EXPECT_EQ(r.firstGone ? 0u : 1u, host.Lines("SAVED whoami 4").size());
   }
 }
 
@@ -533,8 +589,9 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
     ASSERT_EQ(2u, looked.size());
     EXPECT_EQ("LOOKED 77", looked[first == 0 ? 0 : 1]);
     EXPECT_EQ(first == 0 ? 0u : 1u, app.Lines("VSCROLL").size());
+    // Given to another instance too, the third keeps its own: it is never subclassed twice.
+    EXPECT_EQ(0, host.Do("setwindow 3 2"));
     // Put back: the probes now reach the browser's own procedure. The third still names itself.
-    host.Lines("SAVED whoami 4");
     size_t before = host.Lines("SAVED whoami 4").size();
     SendMessageA(windows[0], whoAmI, WHOAMI_STATUSTEXT, 0);
     SendMessageA(windows[1], whoAmI, WHOAMI_STATUSTEXT, 0);
@@ -562,9 +619,11 @@ TEST(Plugin, DestroyLetsGoOfItsWindowAndRecordOnly) {
 TEST(Plugin, ExampleApplicationsLeaveOnlyTheirOwnPageElement) {
   // The reference application is engaged once shown, so the second element keeps the
   // placeholder; the minimal one is never engaged and moves to the element named last.
-  struct Row { const char* program; int own; } rows[] = {{"nvr_reference.exe", 0}, {"nvr_minimal.exe", 1}};
+  // Last, its element is given a new window, and it moves there, before the other element goes.
+  struct Row { const char* program; int own; bool moved; } rows[] = {
+      {"nvr_reference.exe", 0, false}, {"nvr_minimal.exe", 1, false}, {"nvr_minimal.exe", 1, true}};
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.program);
+    SCOPED_TRACE(std::string(r.program) + (r.moved ? ", its element given a new window" : ""));
     harness::ScopedAppPath exe(harness::Quoted(harness::BinPath(r.program)));
     Host host;
     host.Ready(2);
@@ -577,6 +636,11 @@ TEST(Plugin, ExampleApplicationsLeaveOnlyTheirOwnPageElement) {
     ASSERT_EQ(0, host.Do("setwindow 1 1"));
     HWND own = windows[r.own];
     ASSERT_TRUE(harness::WaitUntil([&] { return GetParent(app) == own; }, 5000));
+    if (r.moved) {
+      own = host.Window(3, 0, 120, 200, 100);
+      ASSERT_EQ(0, host.Do("setwindow " + std::to_string(r.own) + " 3"));
+      ASSERT_TRUE(harness::WaitUntil([&] { return GetParent(app) == own; }, 5000));
+    }
     EXPECT_EQ(0, host.Do("destroy " + std::to_string(1 - r.own)));
     EXPECT_TRUE(harness::WaitUntil([&] { return GetParent(app) == own && IsWindowVisible(app); }, 5000))
         << "left its own element when another one closed";

@@ -24,6 +24,11 @@
 //   hwnd ID                       answers the plug-in window's handle
 //   paint ID                      the plug-in window painted at once; answers the microseconds
 //   shot PATH                     the page window's pixels into a bitmap file
+//   unload                        the plug-in unloaded without NP_Shutdown; a timer of the host's
+//                                 own, due after any of the plug-in's, then logs TICKED and how
+//                                 many other thread timers' messages came meanwhile
+//   ticks                         answers the longest time, in microseconds, that a thread timer's
+//                                 message held the host since the last ask
 #include <windows.h>
 
 #include <cstdio>
@@ -60,6 +65,9 @@ struct HostState {
   int failAllocations;
   HWND page;
   UINT whoAmIMessage;
+  LONGLONG longestTickUs;
+  UINT_PTR hostTimer;
+  int ticksAfterUnload;  // thread timers' messages other than the host's own since the unload
 };
 
 HostState host;
@@ -360,6 +368,27 @@ LRESULT Paint(HWND window) {
   return static_cast<LRESULT>((end.QuadPart - begin.QuadPart) * 1000000 / frequency.QuadPart);
 }
 
+// Due later than the plug-in's timer of a second: its line shows that the host outlived that.
+const UINT AFTER_PLUGIN_TIMER_MS = 1500;
+
+void CALLBACK HostTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  LogLine("TICKED others=%d", host.ticksAfterUnload);
+}
+
+LRESULT Unload() {
+  if (!host.plugin || !FreeLibrary(host.plugin)) return BAD_COMMAND;
+  host.plugin = nullptr;
+  host.hostTimer = SetTimer(nullptr, 0, AFTER_PLUGIN_TIMER_MS, HostTimer);
+  return host.hostTimer ? 0 : BAD_COMMAND;
+}
+
+LRESULT LongestTick() {
+  LRESULT longest = static_cast<LRESULT>(host.longestTickUs);
+  host.longestTickUs = 0;
+  return longest;
+}
+
 LRESULT RunCommand(char* text) {
   char verb[32] = "";
   int a = 0, b = 0, c = 0, d = 0, e = 0;
@@ -377,6 +406,8 @@ LRESULT RunCommand(char* text) {
     return 0;
   }
   if (strcmp(verb, "nullinstance") == 0) return NullInstance();
+  if (strcmp(verb, "unload") == 0) return Unload();
+  if (strcmp(verb, "ticks") == 0) return LongestTick();
   if (strcmp(verb, "shot") == 0 && sscanf(text, "%*s %399s", word) == 1) return Screenshot(word);
   if (sscanf(text, "%*s %d", &a) != 1 || !ValidId(a)) return BAD_COMMAND;
   if (strcmp(verb, "new") == 0) return NewInstance(a, strstr(text, "high") != nullptr);
@@ -486,11 +517,22 @@ int main(int argc, char** argv) {
   if (!host.page) return 6;
   LogLine("READY");
   MSG msg;
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
+    // A thread timer's message is timed: how long the plug-in's timer holds the browser.
+    bool tick = msg.message == WM_TIMER && !msg.hwnd;
+    if (tick && !host.plugin && msg.wParam != host.hostTimer) ++host.ticksAfterUnload;
+    LARGE_INTEGER begin, end;
+    if (tick) QueryPerformanceCounter(&begin);
     DispatchMessageA(&msg);
+    if (!tick) continue;
+    QueryPerformanceCounter(&end);
+    LONGLONG us = (end.QuadPart - begin.QuadPart) * 1000000 / frequency.QuadPart;
+    if (us > host.longestTickUs) host.longestTickUs = us;
   }
-  FreeLibrary(host.plugin);
+  if (host.plugin) FreeLibrary(host.plugin);
   if (host.log != INVALID_HANDLE_VALUE) CloseHandle(host.log);
   return 0;
 }

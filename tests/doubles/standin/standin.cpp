@@ -8,6 +8,8 @@
 //                       messages, named by their own number (3174, 3179, 3180). Default 0.
 //   --whoami VALUE      answer to WHOAMI_APP (default 2)
 //   --late MS           create the window only after MS milliseconds
+//   --busy-on-window MS  once its window exists and what came for it is taken, take no message
+//                       for MS milliseconds (busy, not hung: it took messages just before)
 //   --palette           answer LM_GETPALETTE with a palette of its own (else 0)
 //   --hang-after N      stop pumping messages after the N-th forwarded message
 //   --crash-after N     crash (access violation) after the N-th forwarded message
@@ -52,6 +54,7 @@ struct StandInState {
   LRESULT anyReply;
   LRESULT whoAmIAnswer;
   DWORD lateMs;
+  DWORD busyOnWindowMs;
   DWORD wantPalette;
   DWORD hangAfter;   // 0 = never
   DWORD crashAfter;  // 0 = never
@@ -160,6 +163,8 @@ void ParseCommandLine(const char* line) {
       state.whoAmIAnswer = ParseValue(value);
     } else if (strcmp(token, "--late") == 0) {
       state.lateMs = strtoul(value, nullptr, 0);
+    } else if (strcmp(token, "--busy-on-window") == 0) {
+      state.busyOnWindowMs = strtoul(value, nullptr, 0);
     } else if (strcmp(token, "--hang-after") == 0) {
       state.hangAfter = strtoul(value, nullptr, 0);
     } else if (strcmp(token, "--crash-after") == 0) {
@@ -369,6 +374,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                       nullptr, instance, nullptr);
   }
   ShowWindow(window, static_cast<int>(state.showCommand));
+  if (state.busyOnWindowMs) {
+    MSG pending;
+    while (PeekMessageA(&pending, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&pending);
+      DispatchMessageA(&pending);
+    }
+    LogLine("BUSY");
+    Sleep(state.busyOnWindowMs);
+    LogLine("AWAKE");
+  }
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
