@@ -44,6 +44,7 @@ endif()
 
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0400 WINVER=0x0400)
 add_compile_options(${NVR_WARNINGS})
+include(cmake/payload.cmake)
 
 # After each build of TARGET, ships it to dist/ as NAME without symbols or debugging sections
 # (a third of the size); the full file stays in the build folder for the debugger.
