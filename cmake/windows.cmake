@@ -86,26 +86,22 @@ if(PLUGIN_OWN)
   nvr_ship(NPNVR NPNVR.DLL)
 endif()
 
-# nvr-setup.exe: both deliverables packed into one setup program by makensis. Rebuilt when the
-# script or either deliverable changes; a copy beside the Wine tests lets them run it. The x86_64
-# build packs its own files into a test copy for NSIS's 64-bit Unicode stub, so that the setup
-# tests run where 32-bit code cannot; only the i686 one ships.
+# nvr-setup.exe: our own setup program, which carries both deliverables packed in its resources
+# and serves as their uninstaller too. Built without a runtime, as they are; the x86_64 build is
+# the test copy that the Wine tests run where 32-bit code cannot. Only the i686 one ships.
 if(TARGET NPNVR)
-  find_program(MAKENSIS makensis REQUIRED)
-  set(NVR_SETUP_SCRIPT ${CMAKE_SOURCE_DIR}/installer/nvr-setup.nsi)
-  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-    set(NVR_SETUP_TARGET x86-ansi)
-  else()
-    set(NVR_SETUP_TARGET amd64-unicode)
-  endif()
-  add_custom_command(OUTPUT ${DIST_DIR}/nvr-setup.exe ${CMAKE_BINARY_DIR}/bin/nvr-setup.exe
-    COMMAND ${MAKENSIS} -V2 -DTARGET=${NVR_SETUP_TARGET} -DSAVER=${DIST_DIR}/nvrss32.scr
-      -DPLUGIN=${DIST_DIR}/NPNVR.DLL -DOUTFILE=${DIST_DIR}/nvr-setup.exe ${NVR_SETUP_SCRIPT}
-    COMMAND ${CMAKE_COMMAND} -E copy ${DIST_DIR}/nvr-setup.exe ${CMAKE_BINARY_DIR}/bin/nvr-setup.exe
-    DEPENDS ${NVR_SETUP_SCRIPT} nvrss32 NPNVR
-    COMMENT "Packing the setup program (${NVR_SETUP_TARGET})"
-    VERBATIM)
-  add_custom_target(nvr_setup ALL DEPENDS ${DIST_DIR}/nvr-setup.exe)
+  file(GLOB SETUP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*.cpp)
+  add_executable(nvr_setup WIN32 ${SETUP_SOURCES} saver/host/command_line.cpp
+    common/runtime_helpers_win.cpp installer/setup.rc)
+  target_include_directories(nvr_setup PRIVATE ${NVR_INCLUDES} ${NVR_PAYLOAD_DIR})
+  file(GLOB SETUP_RESOURCE_PARTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*.rc
+    ${CMAKE_SOURCE_DIR}/installer/*_ids.h ${CMAKE_SOURCE_DIR}/installer/setup.manifest)
+  set_source_files_properties(installer/setup.rc PROPERTIES OBJECT_DEPENDS
+    "${SETUP_RESOURCE_PARTS};${NVR_PAYLOAD_DIR}/nvrss32.scr.packed;${NVR_PAYLOAD_DIR}/NPNVR.DLL.packed;${CMAKE_SOURCE_DIR}/saver/resources/nvrss32.ico")
+  add_dependencies(nvr_setup nvr_payload)
+  nvr_without_runtime(nvr_setup SetupEntry 0)
+  set_target_properties(nvr_setup PROPERTIES OUTPUT_NAME nvr-setup)
+  nvr_ship(nvr_setup nvr-setup.exe)
 endif()
 
 # GoogleTest, cross-built from the sources Debian's googletest package installs.

@@ -238,7 +238,7 @@ class Bed {
     HKEY root;
     hadPluginsRoot_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT, 0, KEY_READ, &root) == ERROR_SUCCESS;
     if (hadPluginsRoot_) RegCloseKey(root);
-    for (const char* file : {"system.ini", "win.ini", "control.ini"})
+    for (const char* file : {"system.ini", "win.ini", "control.ini", "wininit.ini"})
       profiles_[file] = FileText(WindowsPath(file));
     // Under Wine a process with the display driver loaded (as the setup program has) reads and
     // sets screen saving in the X server too; a window made here loads it in this process.
@@ -324,16 +324,15 @@ class Bed {
   }
 
   // What the platform is to do at the next start, outside the temporary folder (where the
-  // uninstaller's copy of itself lies), one operation a line: "delete PATH" or "FROM -> TO". The
-  // platform records them as pairs of names: "\\??\\FROM", then "" to delete it, or "\\??\\TO"
-  // ("!" before it: replacing a file there).
+  // uninstaller's copy of itself lies), one operation a line: "delete PATH" or "FROM -> TO". NT
+  // records them as pairs of names: "\\??\\FROM", then "" to delete it, or "\\??\\TO" ("!"
+  // before it: replacing a file there); the 95 family as "TO=FROM" or "NUL=FROM" lines in the
+  // [rename] section of WININIT.INI, in short names.
   std::string Scheduled() {
     std::string out;
-    std::vector<std::string> items = PendingItems();
     char temp[MAX_PATH];
-    std::string tempFolder = Lower(std::string(temp, GetTempPathA(sizeof temp, temp)));
-    for (size_t i = 0; i + 1 < items.size(); i += 2) {
-      std::string from = Plain(items[i]), to = Plain(items[i + 1]);
+    std::string tempFolder = Lower(Long(std::string(temp, GetTempPathA(sizeof temp, temp))));
+    for (const auto& [from, to] : PendingItems()) {
       if (StartsWith(Lower(from), tempFolder)) continue;
       out += to.empty() ? "delete " + from + "\n" : from + " -> " + to + "\n";
     }
@@ -343,26 +342,53 @@ class Bed {
   // The machine restarts: the platform carries out what was scheduled.
   void Restart() { EXPECT_EQ(0u, harness::Run("wineboot.exe -r", 60000)); }
 
-  // What is still scheduled, removed now, and the reboot list put back as it was.
+  // What is still scheduled, removed now, and the reboot lists put back as they were.
   void RemoveScheduledFiles() {
-    std::vector<std::string> items = PendingItems();
+    std::vector<std::pair<std::string, std::string>> items = PendingItems();
     for (size_t i = items.size(); i-- > 0;) {
-      DeleteFileA(Plain(items[i]).c_str());
-      RemoveDirectoryA(Plain(items[i]).c_str());
+      for (const std::string& name : {items[i].first, items[i].second}) {
+        DeleteFileA(name.c_str());
+        RemoveDirectoryA(name.c_str());
+      }
     }
     pending_.Restore();
   }
 
  private:
-  static std::vector<std::string> PendingItems() {
+  // A name as the test wrote it: the long form of a short name, as long as it was seen existing
+  // (a replacement still scheduled may be gone).
+  std::string Long(const std::string& name) {
+    char full[MAX_PATH];
+    DWORD n = GetLongPathNameA(name.c_str(), full, sizeof full);
+    if (n && n < sizeof full) longNames_[name] = std::string(full, n);
+    auto known = longNames_.find(name);
+    return known == longNames_.end() ? name : known->second;
+  }
+  std::vector<std::pair<std::string, std::string>> PendingItems() {
+    std::vector<std::pair<std::string, std::string>> items;
     std::string list;
-    std::vector<std::string> items;
-    if (!ReadValue(HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING, &list)) return items;
-    for (size_t at = 0; at < list.size();) {
-      items.emplace_back(list.c_str() + at);
-      at += items.back().size() + 1;
+    std::vector<std::string> names;
+    if (ReadValue(HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING, &list)) {
+      for (size_t at = 0; at < list.size();) {
+        names.emplace_back(list.c_str() + at);
+        at += names.back().size() + 1;
+      }
     }
-    if (!items.empty() && items.back().empty()) items.pop_back();  // the list's closing empty name
+    if (!names.empty() && names.back().empty()) names.pop_back();  // the list's closing empty name
+    for (size_t i = 0; i + 1 < names.size(); i += 2) items.push_back({Plain(names[i]), Plain(names[i + 1])});
+    bool inRename = false;
+    std::string text = FileText(WindowsPath("wininit.ini"));
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find('\n', at);
+      std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+      at = end == std::string::npos ? text.size() : end + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty() && line[0] == '[') inRename = Lower(line) == "[rename]";
+      size_t equals = line.find('=');
+      if (!inRename || equals == std::string::npos) continue;
+      std::string to = line.substr(0, equals);
+      items.push_back({Long(line.substr(equals + 1)), to == "NUL" ? "" : Long(to)});
+    }
     return items;
   }
   static std::string Plain(const std::string& item) {
@@ -373,7 +399,7 @@ class Bed {
   SavedValue ntSaver_{HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE"};
   SavedValue active_{HKEY_CURRENT_USER, DESKTOP_KEY, "ScreenSaveActive"};
   SavedValue pending_{HKEY_LOCAL_MACHINE, SESSION_KEY, PENDING};
-  std::map<std::string, std::string> profiles_;
+  std::map<std::string, std::string> profiles_, longNames_;
   std::vector<std::string> made_, keys_;
   bool hadPluginsRoot_ = false;
   BOOL wasActive_ = TRUE;
@@ -395,7 +421,8 @@ void ExpectSettingsDialogFromSystemFolder() {
 }
 
 // What running programs hold from before the second install.
-enum Held { NOTHING = 0, PLUGIN = 1, SAVER = 2 };
+// OPENED: the saver only opened to be read, as a virus scanner or a viewer holds it.
+enum Held { NOTHING = 0, PLUGIN = 1, SAVER = 2, OPENED = 4 };
 
 struct Scenario {
   const char* windows;        // what Wine reports: "win7" (NT) or "win98" (95 family)
@@ -405,7 +432,7 @@ struct Scenario {
   const char* folder;         // /D= folder, or null for the default
   bool browsers;              // a Navigator with its plug-in folder, a later browser without one
   const char* secondFolder;   // /D= folder of the second install, or null for the first one's
-  int held;                   // a browser holds the registered plug-in, a preview the saver
+  int held;                   // a browser holds the registered plug-in, a preview or a reader the saver
   bool restartBetween;        // they end and the machine restarts before the uninstall, else after
 };
 
@@ -424,7 +451,13 @@ struct RunningBrowser {
 struct RunningPreview {
   std::unique_ptr<harness::TestWindow> parent;
   harness::Child saver;
+  HANDLE reader = INVALID_HANDLE_VALUE;  // or only a reader of the file
   ~RunningPreview() { End(); }
+  bool Open(const std::string& path) {
+    reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    return reader != INVALID_HANDLE_VALUE;
+  }
+  bool Holds() const { return parent || reader != INVALID_HANDLE_VALUE; }
   bool Start(const std::string& path) {  // true once its window shows
     parent = std::make_unique<harness::TestWindow>("Display settings", 152, 112);
     HWND window = parent->Handle();
@@ -433,6 +466,8 @@ struct RunningPreview {
                               10000);
   }
   void End() {
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    reader = INVALID_HANDLE_VALUE;
     if (!parent) return;
     DestroyWindow(parent->Handle());
     EXPECT_EQ(0u, harness::ExitCode(saver)) << "the preview ends with its window";
@@ -524,12 +559,13 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     browser.plugin = LoadLibraryA(copies[0].c_str());
     ASSERT_TRUE(browser.plugin) << copies[0];
   }
-  if (s.held & SAVER) {
+  if (s.held & (SAVER | OPENED)) {
     // Marked at its end, where the loader does not look, so that the new saver can be told from it.
     std::vector<unsigned char> old = packedSaver;
     old.insert(old.end(), {'o', 'l', 'd'});
     ASSERT_TRUE(harness::WriteWholeFile(saverFile, old));
-    ASSERT_TRUE(preview.Start(saverFile)) << "no preview window";
+    if (s.held & SAVER) ASSERT_TRUE(preview.Start(saverFile)) << "no preview window";
+    else ASSERT_TRUE(preview.Open(saverFile)) << saverFile;
   }
   ASSERT_EQ(secondDone, RunSetup(command(s.secondOptions, s.secondFolder)));
   const std::string first = folder;
@@ -548,7 +584,7 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   // A held file's replacement takes its place at the restart, after any deletion of it that the
   // earlier installation's uninstaller left (which, run in its own folder, leaves that one too).
   std::string replaced;
-  if (s.held & SAVER) {
+  if (s.held & (SAVER | OPENED)) {
     if (s.secondFolder) replaced += "delete " + saverFile + "\ndelete " + first + "\\\n";
     replaced += saverFile + ".new -> " + saverFile + "\n";
   }
@@ -568,8 +604,8 @@ void InstallTwiceAndUninstall(const Scenario& s) {
   EXPECT_EQ(uninstallDone, RunSetup(quiet));
   SystemState removed = Take();
   EXPECT_EQ("", Changes(before, removed, {pendingPath}));
-  EXPECT_EQ(preview.parent != nullptr, Exists(saverFile)) << "the saver, unless held";
-  if (preview.parent) replaced += "delete " + saverFile + "\n";
+  EXPECT_EQ(preview.Holds(), Exists(saverFile)) << "the saver, unless held";
+  if (preview.Holds()) replaced += "delete " + saverFile + "\n";
   if (browser.plugin) replaced += "delete " + copies[0] + "\n";
   EXPECT_EQ(replaced, bed.Scheduled()) << "what is left for the restart, besides the uninstaller's own copy";
   browser.End();
@@ -595,9 +631,10 @@ TEST(Setup, Family95WithBrowsersPutsPlugInBesideEachAndReplacesHeldFilesAtRestar
   InstallTwiceAndUninstall({"win98", nullptr, "", "", nullptr, true, nullptr, PLUGIN | SAVER, false});
 }
 
+// A reader holding the saver makes it wait for the restart as a running one does.
 TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAlone) {
   InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", " /NOCURRENT", " /NOCURRENT", nullptr,
-                            false, nullptr, NOTHING, false});
+                            false, nullptr, OPENED, false});
 }
 
 TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAloneInAMove) {
