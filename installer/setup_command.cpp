@@ -42,7 +42,9 @@ int ParseSetupCommand(const char* tail, SetupCommand* command) {
       ++p;
       continue;
     }
-    uint32_t folderFlag = StartsWith(p, "/D=") ? SETUP_FOLDER : StartsWith(p, "_?=") ? SETUP_IN_PLACE : 0;
+    uint32_t folderFlag = 0;
+    if (StartsWith(p, "/D=")) folderFlag = SETUP_FOLDER;
+    if (StartsWith(p, "_?=")) folderFlag = SETUP_IN_PLACE;
     if (folderFlag) {
       const char* folder = p + 3;
       size_t n = 0;
