@@ -149,6 +149,11 @@ set_tests_properties(${WINE_TESTS} PROPERTIES TIMEOUT 90 SKIP_REGULAR_EXPRESSION
 set(NVR_MONITOR_TESTS ${WINE_TESTS})
 list(FILTER NVR_MONITOR_TESTS INCLUDE REGEX "^(Monitors|Preview)\\.")
 set_tests_properties(${NVR_MONITOR_TESTS} PROPERTIES LABELS monitors)
+# The setup's tests of a 32-bit program on a 64-bit system: run again in a 64-bit prefix (label
+# "wow64"; tools/run-tests), skipped elsewhere.
+set(NVR_WOW64_TESTS ${WINE_TESTS})
+list(FILTER NVR_WOW64_TESTS INCLUDE REGEX "^Setup\\.Wow64")
+set_tests_properties(${NVR_WOW64_TESTS} PROPERTIES LABELS wow64)
 
 # The shape of the shipped files (PE32 for i386, exports, imports), read from outside.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")

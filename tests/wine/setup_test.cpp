@@ -252,6 +252,7 @@ class Bed {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, PLUGIN_KEY);
     if (!hadPluginsRoot_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, PLUGINS_ROOT);
     DeleteFileA(SystemPath("nvrss32.scr").c_str());
+    DeleteFileA(WindowsPath("Sysnative\\nvrss32.scr").c_str());  // a 32-bit view of a 64-bit system
     for (const std::string& folder : made_) harness::RemoveTree(folder);
     for (const std::string& key : keys_) DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
     RemoveScheduledFiles();
@@ -640,6 +641,31 @@ TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAlone) {
 TEST(Setup, NoCurrentOptionLeavesTheCurrentSaverAloneInAMove) {
   InstallTwiceAndUninstall({"win98", "C:\\WINDOWS\\SYSTEM\\PREVIOUS.SCR", "", " /NOCURRENT", nullptr, false,
                             "C:\\nvr-setup-other", NOTHING, false});
+}
+
+// On a 64-bit system the 32-bit setup puts the saver where the system's 64-bit launcher opens
+// it, under the name it records as the current saver, and the uninstall finds it there again.
+// Only a 32-bit test program on a 64-bit system can tell (tools/run-tests' 64-bit prefix).
+TEST(Setup, Wow64SaverInTheNativeSystemFolder) {
+  typedef BOOL(WINAPI * IsWow64Proc)(HANDLE, BOOL*);
+  IsWow64Proc isWow64 = reinterpret_cast<IsWow64Proc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+  BOOL wow64 = FALSE;
+  if (!isWow64 || !isWow64(GetCurrentProcess(), &wow64) || !wow64)
+    GTEST_SKIP() << "not a 32-bit program on a 64-bit system";
+  harness::ScopedRegValue version(HKEY_CURRENT_USER, "Software\\Wine", "Version", "win7");
+  Bed bed;
+  ASSERT_EQ(0u, RunSetup("\"" + harness::BinPath("nvr-setup.exe") + "\" /S"));
+  const std::string saver = Value(HKEY_CURRENT_USER, DESKTOP_KEY, "SCRNSAVE.EXE");
+  // The native command interpreter, reached past the redirection, is a 64-bit process.
+  auto foundBy64BitProcess = [&] {
+    return harness::Run("\"" + WindowsPath("Sysnative\\cmd.exe") + "\" /c if exist \"" + saver +
+                        "\" (exit 0) else (exit 1)") == 0;
+  };
+  EXPECT_TRUE(foundBy64BitProcess()) << saver;
+  EXPECT_FALSE(Exists(SystemPath("nvrss32.scr"))) << "a copy where only 32-bit programs look";
+  EXPECT_EQ(0u, RunSetup(Value(HKEY_LOCAL_MACHINE, UNINST_KEY, "QuietUninstallString")));
+  EXPECT_FALSE(foundBy64BitProcess()) << saver;
 }
 
 }  // namespace
