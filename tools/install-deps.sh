@@ -16,7 +16,7 @@ set -uo pipefail
 
 host_packages=(mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth cmake
   ninja-build googletest libgtest-dev clang libclang-rt-14-dev imagemagick xdotool python3
-  python3-unicorn python3-pefile nsis xserver-xorg-core xserver-xorg-video-dummy x11-utils)
+  python3-unicorn python3-pefile xserver-xorg-core xserver-xorg-video-dummy x11-utils)
 # 32-bit Wine, and the X libraries its display driver loads at run time from its own
 # architecture. libwine:i386 only recommends them, and the 64-bit copies that come with the
 # 64-bit packages are of no use to it: without the first two, 32-bit Wine reports one monitor

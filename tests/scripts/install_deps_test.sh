@@ -6,7 +6,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 script=$here/../../tools/install-deps.sh
-all_host="mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth cmake ninja-build googletest libgtest-dev clang libclang-rt-14-dev imagemagick xdotool python3 python3-unicorn python3-pefile nsis xserver-xorg-core xserver-xorg-video-dummy x11-utils"
+all_host="mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth cmake ninja-build googletest libgtest-dev clang libclang-rt-14-dev imagemagick xdotool python3 python3-unicorn python3-pefile xserver-xorg-core xserver-xorg-video-dummy x11-utils"
 all_i386="wine32:i386 libxinerama1:i386 libxrandr2:i386 libxxf86vm1:i386 libxrender1:i386 libxcursor1:i386 libxi6:i386 libxfixes3:i386 libxcomposite1:i386"
 
 bin=$(mktemp -d)
@@ -67,7 +67,7 @@ row "32-bit Wine that cannot be installed" "$all_host" "" "wine32:i386" 0 \
 # The batch fails, then each package is tried alone so that the message names the one.
 some_host=${all_host/ wine64/}
 each=$(printf 'install %s|' $some_host)
-row "a package the build needs that cannot be installed" "wine64 $all_i386" "" "nsis" 1 \
-  "^install-deps: cannot install nsis, which the build needs$" "update|install $some_host|${each%|}"
+row "a package the build needs that cannot be installed" "wine64 $all_i386" "" "xdotool" 1 \
+  "^install-deps: cannot install xdotool, which the build needs$" "update|install $some_host|${each%|}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
