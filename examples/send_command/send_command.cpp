@@ -5,6 +5,8 @@
 //                                exit code
 //   nvr_send.exe --redraw HWND   the window (a decimal handle) exposed and repainted, as when a
 //                                covering window moves away
+//   nvr_send.exe --item TITLE ID     prints the text of item ID of the dialog titled TITLE
+//   nvr_send.exe --click TITLE ID    clicks button ID of that dialog, as the user does
 //
 // Exit code 0 when the window took the command (and, for --close, its process ended in time).
 #include <windows.h>
@@ -39,11 +41,31 @@ int Close(HWND window) {
   return 0;
 }
 
+// A dialog's item, for the demo to walk a wizard: its text printed, or the button clicked (posted,
+// so that the dialog's work does not hold this program).
+int Item(const char* mode, const char* title, const char* id) {
+  HWND dialog = FindWindowA("#32770", title);
+  HWND item = dialog ? GetDlgItem(dialog, atoi(id)) : nullptr;
+  if (!item) {
+    printf("no item %s in a dialog titled %s\n", id, title);
+    return 1;
+  }
+  if (strcmp(mode, "--click") == 0)
+    return IsWindowEnabled(item) && PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(atoi(id), BN_CLICKED),
+                                                 reinterpret_cast<LPARAM>(item)) ? 0 : 1;
+  char text[512];
+  GetWindowTextA(item, text, sizeof text);
+  printf("%s\n", text);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && (strcmp(argv[1], "--item") == 0 || strcmp(argv[1], "--click") == 0))
+    return Item(argv[1], argv[2], argv[3]);
   if (argc != 3) {
-    printf("usage: nvr_send CLASS TEXT|--close, or nvr_send --redraw HWND\n");
+    printf("usage: nvr_send CLASS TEXT|--close, nvr_send --redraw HWND, nvr_send --item|--click TITLE ID\n");
     return 2;
   }
   if (strcmp(argv[1], "--redraw") == 0) {
