@@ -513,7 +513,8 @@ void InstallTwiceAndUninstall(const Scenario& s) {
     return "\"" + setup + "\" /S" + options + (into ? std::string(" /D=") + into : "");
   };
   const std::string uninstKey = std::string("HKLM\\") + UNINST_KEY;
-  const std::string pendingPath = std::string("HKLM\\") + SESSION_KEY + "|" + PENDING;
+  // NT's list of operations for the restart; the 95 family keeps them in WININIT.INI instead.
+  const std::string pendingPath = nt ? std::string("HKLM\\") + SESSION_KEY + "|" + PENDING : "(none)";
   const std::string registeredPath = std::string("HKLM\\") + PLUGIN_KEY + "|Path";
   // "Complete at the restart", for deployment tools, when anything is held.
   const DWORD secondDone = s.held ? 3010 : 0;
