@@ -7,8 +7,9 @@
 #   nvr_payload       the target that makes both
 #
 # They are packed from ${DIST_DIR}, the stripped files that ship. The packer runs on the build
-# machine, so it is built with the machine's own compiler, outside the cross toolchain.
-find_program(NVR_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+# machine, so it is built with the machine's own compiler, outside the cross toolchain: first the
+# clang++ that tools/install-deps.sh installs for the native build.
+find_program(NVR_HOST_CXX NAMES clang++ c++ g++ REQUIRED)
 set(NVR_PACKER ${CMAKE_BINARY_DIR}/host-tools/pack-payload)
 set(NVR_PACKER_SOURCES ${CMAKE_SOURCE_DIR}/tools/pack-payload.cpp ${CMAKE_SOURCE_DIR}/installer/payload_codec.cpp)
 add_custom_command(OUTPUT ${NVR_PACKER}
