@@ -521,12 +521,17 @@ TEST(Plugin, PaintsThePlaceholderWhileTheApplicationIsEngaged) {
       EXPECT_EQ(erased, host.Lines("SAVED erase").size()) << "background erasing is the plug-in's own";
       if (r.inside) SetParent(app->window, nullptr);
       if (!r.placeholder) continue;
-      // The middle row and column, pixel for pixel against the logo at the expected origin.
-      std::vector<DWORD> row = ScreenPixels(p.x, p.y + p.height / 2, p.width, 1);
-      std::vector<DWORD> column = ScreenPixels(p.x + p.width / 2, p.y, 1, p.height);
+      // The middle row and column, pixel for pixel against the logo at the expected origin, once
+      // the paint that turned the first pixel black has reached the screen whole.
       int wrong = 0;
-      for (int x = 0; x < p.width; ++x) wrong += row[x] != logo.At(x - p.originX, p.height / 2 - p.originY);
-      for (int y = 0; y < p.height; ++y) wrong += column[y] != logo.At(p.width / 2 - p.originX, y - p.originY);
+      harness::WaitUntil([&] {
+        std::vector<DWORD> row = ScreenPixels(p.x, p.y + p.height / 2, p.width, 1);
+        std::vector<DWORD> column = ScreenPixels(p.x + p.width / 2, p.y, 1, p.height);
+        wrong = 0;
+        for (int x = 0; x < p.width; ++x) wrong += row[x] != logo.At(x - p.originX, p.height / 2 - p.originY);
+        for (int y = 0; y < p.height; ++y) wrong += column[y] != logo.At(p.width / 2 - p.originX, y - p.originY);
+        return wrong == 0;
+      }, 5000);
       EXPECT_EQ(0, wrong) << "window " << i;
     }
     if (r.placeholder && strstr(r.options, "--palette")) {
