@@ -98,3 +98,91 @@ HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette) {
   SetCursor(bridgeState.savedCursor);
   return bitmap;
 }
+
+namespace {
+
+// The rows a band holds: as many as fit this many bytes, and at least one.
+const uint32_t BAND_BYTES = 4 * DIB_CHUNK_SIZE;
+
+// count bytes of the pixel area into band, in pieces of at most DIB_CHUNK_SIZE as ReadInChunks
+// takes them; after the first short piece (the file has ended) the rest reads as zeros, as the
+// whole block's missing bytes do. *ended carries that over from band to band.
+void ReadBand(const DibStream& stream, uint8_t* band, uint32_t count, bool* ended) {
+  uint32_t done = 0;
+  while (done < count && !*ended) {
+    uint32_t piece = count - done < DIB_CHUNK_SIZE ? count - done : DIB_CHUNK_SIZE;
+    uint32_t got = stream.read(stream.context, band + done, piece);
+    done += got;
+    *ended = got != piece;
+  }
+  for (; done < count; ++done) band[done] = 0;
+}
+
+// The bands: rows from the bottom up, as the file holds them, each set into bitmap under the
+// header and table the reader accepted. 1 when every band was set.
+int SetBands(const DibStream& stream, HDC screen, HBITMAP bitmap, const uint8_t* headerBlock) {
+  const DibInfoHeader* header = reinterpret_cast<const DibInfoHeader*>(headerBlock);
+  uint32_t height = static_cast<uint32_t>(header->biHeight);
+  // The reader accepted the header: the rows fit a block, so their size fits 32 bits.
+  uint32_t stride = static_cast<uint32_t>(DibDescribedRowBytes(*header) / height);
+  uint32_t rows = stride >= BAND_BYTES ? 1 : BAND_BYTES / stride;
+  HGLOBAL buffer = GlobalAlloc(GMEM_FIXED, rows * stride);
+  uint8_t* band = static_cast<uint8_t*>(buffer);
+  bool ended = false;
+  int ok = band != nullptr;
+  for (uint32_t y = 0; ok && y < height; y += rows) {
+    uint32_t n = height - y < rows ? height - y : rows;
+    ReadBand(stream, band, n * stride, &ended);
+    ok = SetDIBits(screen, bitmap, y, n, band, reinterpret_cast<const BITMAPINFO*>(headerBlock),
+                   DIB_RGB_COLORS) == static_cast<int>(n);
+  }
+  if (buffer) GlobalFree(buffer);
+  return ok;
+}
+
+}  // namespace
+
+HBITMAP LoadDeviceBitmap(LPCSTR path, HPALETTE (*askPalette)(void)) {
+  OFSTRUCT scratch;
+  HFILE file = OpenFile(path, &scratch, OF_READ);
+  if (file == HFILE_ERROR) return nullptr;
+  DibStream stream = DibFileStream(&file);
+  DibAllocator allocator = DibGlobalAllocator();
+  HGLOBAL headers = static_cast<HGLOBAL>(ReadDibHeaders(stream, allocator));
+  const uint8_t* bytes = headers ? static_cast<const uint8_t*>(GlobalLock(headers)) : nullptr;
+  const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+  if (bytes && (header->biCompression != BI_RGB || header->biHeight <= 0)) {
+    // Compressed or top-down: the whole block, read again from the start.
+    GlobalUnlock(headers);
+    GlobalFree(headers);
+    _lclose(file);
+    HGLOBAL block = ReadDibFile(path);
+    if (!block) return nullptr;
+    HBITMAP bitmap = MakeDeviceBitmap(block, askPalette ? askPalette() : nullptr);
+    GlobalFree(block);
+    return bitmap;
+  }
+  HPALETTE palette = bytes && askPalette ? askPalette() : nullptr;
+  HBITMAP bitmap = nullptr;
+  HDC screen = bytes ? GetDC(nullptr) : nullptr;
+  if (screen) {
+    bridgeState.savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    HPALETTE oldPalette = nullptr;
+    if (palette) {
+      oldPalette = SelectPalette(screen, palette, FALSE);
+      RealizePalette(screen);
+    }
+    bitmap = CreateDIBitmap(screen, header, 0, nullptr, nullptr, DIB_RGB_COLORS);
+    if (bitmap && !SetBands(stream, screen, bitmap, bytes)) {
+      DeleteObject(bitmap);
+      bitmap = nullptr;
+    }
+    if (oldPalette) SelectPalette(screen, oldPalette, FALSE);
+    ReleaseDC(nullptr, screen);
+    SetCursor(bridgeState.savedCursor);
+  }
+  if (bytes) GlobalUnlock(headers);
+  if (headers) GlobalFree(headers);
+  _lclose(file);
+  return bitmap;
+}

@@ -19,4 +19,12 @@ HGLOBAL ReadDibFile(LPCSTR path);
 // null). The block is only borrowed. Null when the block is missing, unsound or GDI fails.
 HBITMAP MakeDeviceBitmap(HGLOBAL packedDib, HPALETTE palette);
 
+// What ReadDibFile and MakeDeviceBitmap make together, from the file at path, without holding the
+// whole file in memory: an uncompressed bottom-up bitmap goes to the device bitmap a band of rows
+// at a time, through one small buffer; any other goes the whole-block way. The same pixels, the
+// same limits on bad input. The palette to realise comes from askPalette (may be null, as may
+// its answer), asked once the file has been accepted, as it is after ReadDibFile. Null when
+// either way would give null.
+HBITMAP LoadDeviceBitmap(LPCSTR path, HPALETTE (*askPalette)(void));
+
 #endif

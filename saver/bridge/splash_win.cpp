@@ -44,6 +44,10 @@ int PicturePath(DWORD preview, char* picturePath) {
   return MakePath(picturePath, PATH_SIZE, drive, directory, name, PICTURE_EXTENSION, &IsLeadByte);
 }
 
+// The application's palette, asked once the picture has been accepted. Bounded: an application
+// that has hung gives no palette instead of a frozen saver.
+HPALETTE SplashPalette(void) { return bridgeState.appWindow ? AskApplicationPalette() : nullptr; }
+
 }  // namespace
 
 HBITMAP LoadSplashBitmap(DWORD preview) {
@@ -51,11 +55,5 @@ HBITMAP LoadSplashBitmap(DWORD preview) {
   if (!PicturePath(preview, picturePath)) return nullptr;
   OFSTRUCT scratch;
   if (OpenFile(picturePath, &scratch, OF_EXIST) == HFILE_ERROR) return nullptr;
-  HGLOBAL packedDib = ReadDibFile(picturePath);
-  if (!packedDib) return nullptr;
-  // Bounded: an application that has hung gives no palette instead of a frozen saver.
-  HPALETTE palette = bridgeState.appWindow ? AskApplicationPalette() : nullptr;
-  HBITMAP bitmap = MakeDeviceBitmap(packedDib, palette);
-  GlobalFree(packedDib);
-  return bitmap;
+  return LoadDeviceBitmap(picturePath, &SplashPalette);
 }

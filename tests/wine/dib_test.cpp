@@ -44,22 +44,32 @@ TEST(ReadDibFile, ImageMagickFilesGiveExactlyTheirPixels) {
     long at = FirstDifference(got, expected);
     EXPECT_EQ(-1, at) << f.name << ": first different pixel at x " << at % f.width << " y "
                       << at / f.width;
+    // The saver's own loader, band by band where it can, gives the same pixels.
+    bitmap = LoadDeviceBitmap((base + ".bmp").c_str(), nullptr);
+    ASSERT_NE(nullptr, bitmap) << f.name;
+    EXPECT_EQ(-1, FirstDifference(BitmapRgb(bitmap, f.width, f.height), expected)) << f.name << ", in bands";
+    DeleteObject(bitmap);
   }
 }
 
-// Pixels of a file through ReadDibFile and MakeDeviceBitmap; empty on failure.
+// Pixels of a file through ReadDibFile and MakeDeviceBitmap, checked against the saver's own
+// loader; empty on failure.
 std::vector<unsigned char> LoadedRgb(const std::vector<unsigned char>& file, int w, int h) {
   std::string path = BinPath("images\\scratch_pixels.bmp");
   std::vector<unsigned char> rgb;
   if (!WriteWholeFile(path, file)) return rgb;
   HGLOBAL block = ReadDibFile(path.c_str());
+  HBITMAP bitmap = block ? MakeDeviceBitmap(block, nullptr) : nullptr;
+  if (block) GlobalFree(block);
+  HBITMAP banded = LoadDeviceBitmap(path.c_str(), nullptr);
   DeleteFileA(path.c_str());
-  if (!block) return rgb;
-  HBITMAP bitmap = MakeDeviceBitmap(block, nullptr);
-  GlobalFree(block);
-  if (!bitmap) return rgb;
-  rgb = BitmapRgb(bitmap, w, h);
+  EXPECT_EQ(bitmap != nullptr, banded != nullptr) << "the saver's loader";
+  if (bitmap) rgb = BitmapRgb(bitmap, w, h);
+  if (banded) {
+    EXPECT_EQ(-1, FirstDifference(BitmapRgb(banded, w, h), rgb)) << "the saver's loader";
+  }
   DeleteObject(bitmap);
+  DeleteObject(banded);
   return rgb;
 }
 
@@ -81,6 +91,10 @@ TEST(ReadDibFile, TopDownAndUndersizedImagesGiveTheirPixels) {
   DWORD four = 4;
   memcpy(&undersized[34], &four, 4);
   EXPECT_EQ(-1, FirstDifference(LoadedRgb(undersized, w, h), expected)) << "undersized";
+  // Rows enough for several bands of the saver's loader, the last one short.
+  const int tallW = 1001, tallH = 203;
+  EXPECT_EQ(-1, FirstDifference(LoadedRgb(PatternBitmapFile(tallW, tallH), tallW, tallH),
+                                PatternPixels(tallW, tallH))) << "several bands";
 }
 
 TEST(ReadDibFile, FailuresGiveNullAndLeaveNoFileOpen) {
@@ -92,13 +106,22 @@ TEST(ReadDibFile, FailuresGiveNullAndLeaveNoFileOpen) {
   // Too short for the headers: refused.
   ASSERT_TRUE(WriteWholeFile(scratch, {good.begin(), good.begin() + 40}));
   EXPECT_EQ(nullptr, ReadDibFile(scratch.c_str()));
+  EXPECT_EQ(nullptr, LoadDeviceBitmap(scratch.c_str(), nullptr));
   EXPECT_TRUE(DeleteFileA(scratch.c_str())) << "the file was left open: " << GetLastError();
   // Pixels cut short: loaded, and the file is closed again as well.
   ASSERT_TRUE(WriteWholeFile(scratch, {good.begin(), good.begin() + 100}));
   HGLOBAL block = ReadDibFile(scratch.c_str());
   EXPECT_NE(nullptr, block);
   if (block) GlobalFree(block);
+  HBITMAP bitmap = LoadDeviceBitmap(scratch.c_str(), nullptr);
+  EXPECT_NE(nullptr, bitmap);
+  DeleteObject(bitmap);
   EXPECT_TRUE(DeleteFileA(scratch.c_str())) << "the file was left open: " << GetLastError();
+  // Its missing rows read as zeros either way.
+  LONG width = 0, height = 0;
+  memcpy(&width, &good[18], 4);
+  memcpy(&height, &good[22], 4);
+  EXPECT_FALSE(LoadedRgb({good.begin(), good.begin() + 100}, width, height).empty());
 }
 
 TEST(MakeDeviceBitmap, RestoresTheCursorWhateverTheOutcome) {
