@@ -45,13 +45,26 @@ uint32_t IsWow64() {
   return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
+void FolderOf(const char* path, char* out, uint32_t outSize) {
+  out[0] = '\0';
+  const char* last = nullptr;
+  for (const char* p = path; *p; p = CharNextA(p))
+    if (*p == '\\') last = p;
+  if (!last || static_cast<uint32_t>(last - path) >= outSize) return;
+  uint32_t n = static_cast<uint32_t>(last - path);
+  for (uint32_t i = 0; i < n; ++i) out[i] = path[i];
+  out[n] = '\0';
+}
+
 int FindSaverPlace(SaverFile* out) {
-  char windows[SETUP_PATH_SIZE];
   char system[SETUP_PATH_SIZE];
-  UINT w = GetWindowsDirectoryA(windows, sizeof windows);
+  char windows[SETUP_PATH_SIZE];
   UINT s = GetSystemDirectoryA(system, sizeof system);
-  return w && w < sizeof windows && s && s < sizeof system &&
-         PlaceSaver(IsWow64(), windows, system, IsLeadAnsi, out);
+  if (!s || s >= sizeof system) return 0;
+  // The folder above the system folder, where Sysnative is: GetWindowsDirectoryA may name a
+  // user's own folder instead, on a terminal server.
+  FolderOf(system, windows, sizeof windows);
+  return PlaceSaver(IsWow64(), windows, system, IsLeadAnsi, out);
 }
 
 int ReadRegText(HKEY root, const char* key, const char* name, char* out, uint32_t outSize) {

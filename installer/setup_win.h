@@ -32,6 +32,8 @@ uint32_t IsNtFamily();
 // Whether this 32-bit program runs on a 64-bit system, whose system folder it sees redirected.
 // Asked at run time: the question is not on Windows 95 or NT 4.0.
 uint32_t IsWow64();
+// The folder of path, without its separator; "" when it has none.
+void FolderOf(const char* path, char* out, uint32_t outSize);
 // The saver's place in the native system folder (setup_files.h).
 int FindSaverPlace(SaverFile* out);
 

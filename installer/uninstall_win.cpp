@@ -74,18 +74,6 @@ void DeleteKeys(const UninstallRecord* record) {
   DeleteRegTree(HKEY_LOCAL_MACHINE, SETUP_UNINSTALL_KEY);
 }
 
-// The folder of path, without its separator; "" when it has none.
-void FolderOf(const char* path, char* out, uint32_t outSize) {
-  out[0] = '\0';
-  const char* last = nullptr;
-  for (const char* p = path; *p; p = CharNextA(p))
-    if (*p == '\\') last = p;
-  if (!last || static_cast<uint32_t>(last - path) >= outSize) return;
-  uint32_t n = static_cast<uint32_t>(last - path);
-  for (uint32_t i = 0; i < n; ++i) out[i] = path[i];
-  out[n] = '\0';
-}
-
 // The uninstaller in folder: deleted by its copy, which runs elsewhere once it has ended; left
 // to whoever ran it in its folder otherwise.
 void DeleteUninstaller(const SetupRun* run, const char* folder) {
