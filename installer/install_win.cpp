@@ -69,14 +69,22 @@ void RemoveEarlierInstallation(Install* in) {
   Report(in->run, "Removing the earlier installation in ", earlier->folder);
   char uninstaller[SETUP_PATH_SIZE];
   char command[2 * SETUP_PATH_SIZE + 16];
+  bool ran = false;
   if (JoinPath(uninstaller, sizeof uninstaller, earlier->folder, "uninstall.exe") &&
       FileExists(uninstaller) && EarlierUninstallCommand(earlier->folder, command, sizeof command)) {
     HandOnRecord(earlier, &in->record);
     DeleteRegValue(HKEY_LOCAL_MACHINE, SETUP_UNINSTALL_KEY, SETUP_SAVER_SET_IN);
     in->earlierExit = RunAndWait(command);
+    ran = in->earlierExit != ~0u;
+  }
+  if (ran) {
     DeleteFileA(uninstaller);
     // It deletes the saver, or has it deleted at the restart when a running program holds it.
     in->saverDeletionPending = FileExists(in->saver.reach);
+  } else {
+    // Without its uninstaller what it placed stays recorded, removed with this installation.
+    Report(in->run, "Its uninstaller could not be run: its record passes on whole", nullptr);
+    in->record = *earlier;
   }
   // Kept when a held file is still in it: its uninstaller had it removed at the restart.
   RemoveDirectoryA(earlier->folder);
