@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr char PLUGIN_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR";
 constexpr char MIME_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR\\MimeTypes\\application/x-nvr";
 // Browsers of the family name their program folder under <root>\<product>\<version>\Main.
 constexpr const char* BROWSER_ROOTS[] = {"Software\\Netscape", "Software\\Mozilla"};
@@ -206,11 +205,11 @@ void PlacePlugin(Install* in) {
   else
     in->record.has |= RECORD_MADE_PLUGINS_ROOT;
   const struct { const char* key; const char* name; const char* text; } values[] = {
-      {PLUGIN_KEY, "Path", in->plan.copy[0]},
-      {PLUGIN_KEY, "Description", "Nuvora Network for Netscape Navigator"},
-      {PLUGIN_KEY, "ProductName", "The Nuvora Network"},
-      {PLUGIN_KEY, "Vendor", "Nuvora"},
-      {PLUGIN_KEY, "Version", "1.4.522"},
+      {SETUP_PLUGIN_KEY, "Path", in->plan.copy[0]},
+      {SETUP_PLUGIN_KEY, "Description", "Nuvora Network for Netscape Navigator"},
+      {SETUP_PLUGIN_KEY, "ProductName", "The Nuvora Network"},
+      {SETUP_PLUGIN_KEY, "Vendor", "Nuvora"},
+      {SETUP_PLUGIN_KEY, "Version", "1.4.522"},
       {MIME_KEY, "Description", "NVR Link"},
       {MIME_KEY, "Suffixes", "nvr"},
   };
@@ -222,10 +221,7 @@ void PlacePlugin(Install* in) {
 
 void InstallWork(void* context, const char* folder, uint32_t flags, WizardReportProc report,
                  void* sink, WizardOutcome* outcome) {
-  SetupRun* run = static_cast<SetupRun*>(context);
-  run->report = report;
-  run->sink = sink;
-  outcome->waiting[0] = '\0';
+  SetupRun* run = BeginWork(context, report, sink, outcome);
   Install* in = static_cast<Install*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(Install)));
   if (!in || !FindSaverPlace(&in->saver)) {
     Report(run, "Not enough memory, or the system folder's name is too long", nullptr);

@@ -26,6 +26,8 @@ constexpr char SETUP_UNINSTALL_KEY[] =
 constexpr char SETUP_COPIES_KEY[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NuvoraNVR\\PluginCopies";
 constexpr char SETUP_PLUGINS_ROOT[] = "Software\\MozillaPlugins";
+// Where later browsers of the family find the plug-in: written by the install, removed whole.
+constexpr char SETUP_PLUGIN_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR";
 // Hidden from an earlier installation's uninstaller, that one gives nothing back.
 constexpr char SETUP_SAVER_SET_IN[] = "SaverSetIn";
 

@@ -27,6 +27,14 @@ void Report(const SetupRun* run, const char* first, const char* second) {
   run->report(run->sink, line);
 }
 
+SetupRun* BeginWork(void* context, WizardReportProc report, void* sink, WizardOutcome* outcome) {
+  SetupRun* run = static_cast<SetupRun*>(context);
+  run->report = report;
+  run->sink = sink;
+  outcome->waiting[0] = '\0';
+  return run;
+}
+
 int IsLeadAnsi(unsigned char byte) { return IsDBCSLeadByte(byte); }
 
 uint32_t IsNtFamily() {

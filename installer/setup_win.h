@@ -74,6 +74,8 @@ void ListWaiting(const RestartPlan* plan, char* out, uint32_t outSize);
 // Runs command line and waits for it; its exit code, or ~0 when it could not be started.
 uint32_t RunAndWait(const char* commandLine);
 
+// The start of either work: where it reports, and nothing waiting yet. Returns the run.
+SetupRun* BeginWork(void* context, WizardReportProc report, void* sink, WizardOutcome* outcome);
 // The works, as the wizard runs them (flags as setup_command.h; context a SetupRun).
 void InstallWork(void* context, const char* folder, uint32_t flags, WizardReportProc report,
                  void* sink, WizardOutcome* outcome);

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr char PLUGIN_KEY[] = "Software\\MozillaPlugins\\@nuvora.com/NPNVR";
 // How long the copy of the uninstaller waits for the uninstaller that started it to end, so
 // that its file can be deleted: it ends at once, but a slow machine may take its time.
 constexpr uint32_t UNINSTALLER_END_TRIES = 200;
@@ -61,7 +60,7 @@ void DeleteFiles(Uninstall* un) {
 }
 
 void DeleteKeys(const UninstallRecord* record) {
-  DeleteRegTree(HKEY_LOCAL_MACHINE, PLUGIN_KEY);
+  DeleteRegTree(HKEY_LOCAL_MACHINE, SETUP_PLUGIN_KEY);
   char first[SETUP_PATH_SIZE];
   HKEY root;
   if ((record->has & RECORD_MADE_PLUGINS_ROOT) &&
@@ -90,11 +89,7 @@ void DeleteUninstaller(const SetupRun* run, const char* folder) {
 
 void UninstallWork(void* context, const char* folder, uint32_t flags, WizardReportProc report,
                    void* sink, WizardOutcome* outcome) {
-  (void)flags;
-  SetupRun* run = static_cast<SetupRun*>(context);
-  run->report = report;
-  run->sink = sink;
-  outcome->waiting[0] = '\0';
+  SetupRun* run = BeginWork(context, report, sink, outcome);
   Uninstall* un = static_cast<Uninstall*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(Uninstall)));
   if (!un || !FindSaverPlace(&un->saver)) {
     outcome->exitCode = SETUP_EXIT_FAILED;
