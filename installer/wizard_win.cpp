@@ -4,6 +4,7 @@
 
 #include "installer/setup_command.h"
 #include "installer/setup_files.h"
+#include "installer/setup_win.h"
 #include "installer/wizard_ids.h"
 
 namespace {
@@ -87,8 +88,6 @@ struct Wizard {
   int stepsWidth;     // the widest step in pixels, for the list's horizontal scrolling
   WizardOutcome outcome;
 };
-
-int IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) ? 1 : 0; }
 
 void SetText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
 
@@ -273,7 +272,7 @@ void KeepPage(HWND dialog, Wizard* wizard) {
 // why when it does not, and stays.
 int AcceptFolder(HWND dialog, Wizard* wizard) {
   char checked[SETUP_PATH_SIZE];
-  if (!CheckInstallFolder(wizard->folder, IsLeadByte, checked, sizeof checked)) {
+  if (!CheckInstallFolder(wizard->folder, IsLeadAnsi, checked, sizeof checked)) {
     SetText(dialog, IDC_WIZARD_FOLDER_ERROR,
             "This folder cannot be used. Type a full path such as C:\\Program Files\\Nuvora NVR: "
             "not the root of a drive or a share, without * ? \" < > |, and short enough for the "
